@@ -1,0 +1,49 @@
+#include "Parameters.h"
+
+juce::AudioProcessorValueTreeState::ParameterLayout createParameterLayout()
+{
+    // Every continuous parameter shows two decimals and reads the number at the
+    // start of the text, so a typed unit such as "dB" is ignored.
+    const std::function<juce::String (float, int)> valueToText = [] (float value, int) { return juce::String (value, 2); };
+    const std::function<float (const juce::String&)> textToValue = [] (const juce::String& text) { return text.getFloatValue(); };
+
+    std::vector<std::unique_ptr<juce::RangedAudioParameter>> parameters;
+    parameters.reserve (parameterTable.size());
+
+    for (const auto& spec : parameterTable)
+    {
+        const juce::ParameterID parameterId { spec.id, 1 };
+
+        switch (spec.kind)
+        {
+            case ParamKind::continuous:
+                parameters.push_back (std::make_unique<juce::AudioParameterFloat> (
+                    parameterId, spec.id,
+                    juce::NormalisableRange<float> (spec.minimum, spec.maximum, spec.step, 1.0f, false),
+                    spec.defaultValue, spec.label, juce::AudioProcessorParameter::genericParameter,
+                    valueToText, textToValue));
+                break;
+
+            case ParamKind::stepped:
+                parameters.push_back (std::make_unique<juce::AudioParameterInt> (
+                    parameterId, spec.id, (int) spec.minimum, (int) spec.maximum, (int) spec.defaultValue));
+                break;
+
+            case ParamKind::toggle:
+                parameters.push_back (std::make_unique<juce::AudioParameterBool> (
+                    parameterId, spec.id, spec.defaultValue > 0.5f));
+                break;
+        }
+    }
+
+    return { std::make_move_iterator (parameters.begin()), std::make_move_iterator (parameters.end()) };
+}
+
+const ParamSpec* findParamSpec (const juce::String& id)
+{
+    for (const auto& spec : parameterTable)
+        if (id == spec.id)
+            return &spec;
+
+    return nullptr;
+}

@@ -1,0 +1,581 @@
+#include "TestSupport.h"
+
+#include <cmath>
+
+namespace
+{
+    Tube makeTube (float shape, float sampleRate = 44100.0f)
+    {
+        Tube t;
+        t.setup (1.0f, 1.0f, 1.1220185f, shape, 10.0f, sampleRate);
+        return t;
+    }
+
+    // Frequency of a steady tone from its rising zero crossings.
+    double zeroCrossingFrequency (const float* x, int n, double sampleRate)
+    {
+        int first = -1, last = -1, count = 0;
+        double firstPos = 0, lastPos = 0;
+
+        for (int i = 1; i < n; ++i)
+        {
+            if (x[i - 1] < 0.0f && x[i] >= 0.0f)
+            {
+                const double pos = (i - 1) + x[i - 1] / (double) (x[i - 1] - x[i]);
+
+                if (first < 0) { first = i; firstPos = pos; }
+                else { last = i; lastPos = pos; ++count; }
+            }
+        }
+
+        return last > 0 ? count * sampleRate / (lastPos - firstPos) : 0.0;
+    }
+
+    // Magnitude of one frequency in a signal (Goertzel), normalised to amplitude.
+    double toneMagnitude (const float* x, int n, double frequency, double sampleRate)
+    {
+        const double w = juce::MathConstants<double>::twoPi * frequency / sampleRate;
+        double re = 0, im = 0;
+
+        for (int i = 0; i < n; ++i)
+        {
+            const double window = 0.5 - 0.5 * std::cos (juce::MathConstants<double>::twoPi * i / (n - 1));
+            re += x[i] * window * std::cos (w * i);
+            im -= x[i] * window * std::sin (w * i);
+        }
+
+        return 4.0 * std::sqrt (re * re + im * im) / n;
+    }
+
+    SynthVoice& preparedVoice (SynthVoice& v, std::array<bool, 8>& on, double sampleRate = 44100.0)
+    {
+        v.prepareVoice (sampleRate, 512, 2);
+        v.oscOn = on.data();
+        return v;
+    }
+}
+
+//==============================================================================
+TEST (Tube, DerivesItsCurveFromShapeAndBias)
+{
+    auto t = makeTube (2.0f);
+    t.updateCoefficients();
+
+    EXPECT_NEAR (t.posLinear, 9.43f, 0.01f);
+    EXPECT_NEAR (t.posOffset, -3.71f, 0.01f);
+    EXPECT_NEAR (t.posConstant, 13.8f, 0.05f);
+    EXPECT_NEAR (t.negOffset, -176.0f, 0.6f);
+    EXPECT_NEAR (t.negLinear, 446.0f, 1.0f);
+    EXPECT_NEAR (t.negConstant, 3.08e4f, 100.0f);
+    EXPECT_NEAR (t.normalise, 0.883f, 0.005f);
+    EXPECT_FLOAT_EQ (t.hpCoefficient, 4410.0f / 4411.0f);
+    EXPECT_FALSE (t.needsUpdate);
+}
+
+TEST (Tube, CompressesThePositiveHalfAndExpandsTheNegative)
+{
+    struct Case { float shape, input, shaped; };
+    const Case cases[] = {
+        { 1.0f, 1.0f, 0.942f },
+        { 2.0f, 1.0f, 0.883f }, { 2.0f, 0.5f, 0.493f }, { 2.0f, -0.5f, -0.559f }, { 2.0f, -1.0f, -1.11f },
+        { 3.0f, 1.0f, 0.823f }, { 3.0f, 0.5f, 0.484f }, { 3.0f, -0.5f, -0.589f }, { 3.0f, -1.0f, -1.17f },
+        { 2.0f, 0.0f, 0.0f },
+    };
+
+    for (const auto& c : cases)
+    {
+        auto t = makeTube (c.shape);
+        t.perform (c.input);
+        EXPECT_NEAR (t.lastShaped, c.shaped, 0.006f) << "shape " << c.shape << " input " << c.input;
+    }
+}
+
+TEST (Tube, RemovesOffsetsAndSettlesToSilence)
+{
+    for (const float input : { 0.0f, 0.3f, -0.7f })
+    {
+        auto t = makeTube (2.0f);
+        float out = 0.0f;
+
+        for (int i = 0; i < 441000; ++i)
+            out = t.perform (input);
+
+        EXPECT_NEAR (out, 0.0f, 1.0e-4f) << "constant input " << input;
+    }
+}
+
+TEST (Tube, FirstSampleAfterASettingsChangeUsesTheNewCurve)
+{
+    auto t = makeTube (2.0f);
+    t.perform (1.0f);
+    EXPECT_NEAR (t.lastShaped, 0.883f, 0.005f);
+
+    t.shape = 3.0f;
+    t.needsUpdate = true;
+    t.perform (1.0f);
+    EXPECT_NEAR (t.lastShaped, 0.823f, 0.005f);
+}
+
+//==============================================================================
+TEST (SwarmOsc, FreshSawtoothStartsAtZeroRising)
+{
+    SwarmOsc osc;
+    osc.prepare (44100.0);
+    osc.processSample (57.0f, 0.0f, 1);
+    EXPECT_FLOAT_EQ (osc.sawPrevious, 0.0f);
+    osc.processSample (57.0f, 0.0f, 1);
+    EXPECT_GT (osc.sawPrevious, 0.0f);
+}
+
+TEST (SwarmOsc, SawtoothSplitsItsStepOverTwoSamples)
+{
+    // At 4410 Hz dt is 0.1: the samples either side of the wrap are ±0.65
+    // instead of the naive ramp's 0.9 and -0.9.
+    SwarmOsc osc;
+    osc.prepare (44100.0);
+    const float note = 69.0f + 12.0f * std::log2 (4410.0f / 440.0f);
+    osc.sawPhase = 0.45f;  // t = 0.95
+    osc.processSample (note, 0.0f, 1);
+    EXPECT_NEAR (osc.sawPrevious, 0.65f, 2.0e-3f);
+    osc.processSample (note, 0.0f, 1);
+    EXPECT_NEAR (osc.sawPrevious, -0.65f, 2.0e-3f);
+}
+
+TEST (SwarmOsc, DriftStepsEvery64thSampleWithinFiveCents)
+{
+    SwarmOsc osc;
+    osc.prepare (44100.0);
+    osc.random.setSeed (99);
+
+    for (int i = 0; i < 63; ++i)
+    {
+        osc.processSample (60.0f, 0.0f, 0);
+        ASSERT_EQ (osc.drift, 0.0f) << "sample " << i;
+    }
+
+    float previous = osc.drift;
+    int changes = 0;
+
+    for (int i = 63; i < 63 + 64 * 200; ++i)
+    {
+        osc.processSample (60.0f, 0.0f, 0);
+        ASSERT_GE (osc.drift, -0.05f);
+        ASSERT_LT (osc.drift, 0.05f);
+
+        if (osc.drift != previous)
+        {
+            ++changes;
+            EXPECT_EQ ((i - 63) % 64, 0) << "drift moved between draws at sample " << i;
+        }
+
+        previous = osc.drift;
+    }
+
+    EXPECT_GT (changes, 190);
+}
+
+TEST (SwarmOsc, FrequencyIsLimitedTo20HzAnd15kHz)
+{
+    struct Case { float pitch; float expectedHz; };
+    const Case cases[] = { { -40.0f, 20.0f }, { 140.0f, 15000.0f }, { 69.0f, 440.0f } };
+
+    for (const auto& c : cases)
+    {
+        SwarmOsc osc;
+        osc.prepare (48000.0);
+        osc.sinePhase = 0.25f;
+        osc.processSample (c.pitch, 0.0f, 0);
+        EXPECT_NEAR ((osc.sinePhase - 0.25f) * 48000.0f, c.expectedHz, c.expectedHz * 1.0e-4f) << c.pitch;
+    }
+}
+
+TEST (SwarmOsc, SinePhaseWrapsIntoTheUnitInterval)
+{
+    SwarmOsc osc;
+    osc.prepare (44100.0);
+
+    for (int i = 0; i < 100000; ++i)
+    {
+        osc.processSample (130.0f, 0.0f, 0);
+        ASSERT_GE (osc.sinePhase, 0.0f);
+        ASSERT_LT (osc.sinePhase, 1.0f);
+    }
+}
+
+//==============================================================================
+TEST (SwarmLaw, PitchFollowsNoteFloorRangeAndRibbon)
+{
+    SynthVoice v;
+    v.pitchRange = 2.0f;
+    v.pitchRibbon = 0.5f;
+    v.aButton = 1;
+    v.noteNumber = 57.0f;
+    v.updateSwarm (0.0f);
+    EXPECT_FLOAT_EQ (v.currentPitch, 75.0f);
+
+    v.aButton = 0;
+    v.pitchFloor = 20.0f;
+    v.noteNumber = 0.0f;
+    v.pitchRibbon = 0.0f;
+    v.updateSwarm (0.0f);
+    EXPECT_FLOAT_EQ (v.currentPitch, 20.0f);
+    EXPECT_NEAR (noteToHz (v.currentPitch), 25.96f, 0.01f);
+
+    struct RangeCase { float range; float span; };
+    for (const auto& c : { RangeCase { -1.0f, 12.0f }, { 0.5f, 12.0f }, { 3.0f, 48.0f }, { 5.0f, 72.0f }, { 9.0f, 72.0f } })
+    {
+        v.pitchRange = c.range;
+        v.pitchRibbon = 1.0f;
+        v.updateSwarm (0.0f);
+        EXPECT_FLOAT_EQ (v.currentPitch, 20.0f + c.span) << "Pitch Range " << c.range;
+    }
+}
+
+TEST (SwarmLaw, AmountComesFromRibbonKnobOrClusterPreset)
+{
+    struct Case
+    {
+        int swarmFilterControl; int cluster; float ribbon, knob, envAmount, env, tracking; bool trackingOn; float note, range;
+        float expectedSpread;
+    };
+    const Case cases[] = {
+        { 1, 0, 0.4f, 0.9f, 0.0f, 0.0f, 0.0f, false, 60.0f, 1.0f, 0.4f },   // the ribbon drives the swarm
+        { 1, 0, 1.7f, 0.0f, 0.0f, 0.0f, 0.0f, false, 60.0f, 1.0f, 1.7f },   // unlimited in ribbon mode
+        { 0, 0, 0.9f, 0.7f, 0.5f, 1.0f, 0.0f, false, 60.0f, 0.5f, 0.5f },   // 1.2 limited to 1
+        { 0, 0, 0.0f, 0.2f, 0.0f, 0.0f, 1.0f, true, 120.0f, 1.0f, 1.0f },   // tracking adds (note-60)/60
+        { 0, 0, 0.0f, 0.9f, 0.0f, 0.0f, 1.0f, true, 0.0f, 1.0f, 0.0f },     // and subtracts below 60
+        { 0, 0, 0.0f, 0.2f, 0.0f, 0.0f, 1.0f, true, 90.0f, 1.0f, 0.7f },
+        { 0, 0, 0.0f, 0.2f, 0.0f, 0.0f, 1.0f, false, 90.0f, 1.0f, 0.2f },
+        { 1, 3, 0.9f, 0.1f, 0.0f, 0.0f, 0.0f, false, 60.0f, 0.5f, 0.645f }, // a cluster preset replaces both
+        { 0, 5, 0.9f, 0.1f, 0.0f, 0.0f, 0.0f, false, 60.0f, 1.0f, 2.3f },
+        { 1, 1, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, false, 60.0f, 1.0f, 0.58f },
+    };
+
+    for (const auto& c : cases)
+    {
+        SynthVoice v;
+        v.swarmFilterControl = c.swarmFilterControl;
+        v.clusterPreset = (float) c.cluster;
+        v.swarmRibbon = c.ribbon;
+        v.filterSwarmFrequency = c.knob;
+        v.filterEnvelope = c.envAmount;
+        v.filterTracking = c.tracking;
+        v.filterTrackingOn = c.trackingOn;
+        v.noteNumber = c.note;
+        v.swarmControlRange = c.range;
+        v.updateSwarm (c.env);
+        EXPECT_NEAR (v.currentSpread, c.expectedSpread, 1.0e-5f)
+            << "control " << c.swarmFilterControl << " cluster " << c.cluster << " note " << c.note;
+    }
+}
+
+TEST (SwarmLaw, NoteOffFreezesPitchAndSpreadUntilTheNextNote)
+{
+    ProcessorFixture fx;
+    fx.set ("Swarm Ribbon", 0.3f);
+    auto on = noteOn (60);
+    fx.render (on, 256);
+    auto off = noteOff (60);
+    fx.render (off, 256);
+    const float pitch = fx.voice().currentPitch, spread = fx.voice().currentSpread;
+
+    fx.set ("Pitch Ribbon", 1.0f);
+    fx.set ("Swarm Ribbon", 1.0f);
+    fx.render (256);
+    EXPECT_FLOAT_EQ (fx.voice().currentPitch, pitch);
+    EXPECT_FLOAT_EQ (fx.voice().currentSpread, spread);
+
+    auto next = noteOn (62);
+    fx.render (next, 256);
+    EXPECT_FLOAT_EQ (fx.voice().currentPitch, 62.0f + 36.0f);
+    EXPECT_FLOAT_EQ (fx.voice().currentSpread, 0.5f);
+}
+
+TEST (Mixing, CountsTheSwitchedOnOscillatorsAndFreezesTheOthers)
+{
+    SynthVoice v;
+    std::array<bool, 8> on { true, true, false, true, true, true, true, true };
+    preparedVoice (v, on);
+    v.waveform = 1;
+    v.currentPitch = 60.0f;
+
+    v.mixOscillators();
+    EXPECT_EQ (v.activeCount, 7);
+    EXPECT_FLOAT_EQ (v.mixGain, 1.0f / 7.0f);
+
+    const float frozenPhase = v.oscillators[2].sawPhase;
+    const float runningPhase = v.oscillators[3].sawPhase;
+    for (int i = 0; i < 100; ++i)
+        v.mixOscillators();
+    EXPECT_EQ (v.oscillators[2].sawPhase, frozenPhase);
+    EXPECT_NE (v.oscillators[3].sawPhase, runningPhase);
+
+    on = { true, false, false, false, false, false, false, false };
+    v.mixOscillators();
+    EXPECT_EQ (v.activeCount, 1);
+    EXPECT_FLOAT_EQ (v.mixGain, 1.0f);
+
+    on = {};
+    const float phase0 = v.oscillators[0].sawPhase;
+    EXPECT_EQ (v.mixOscillators(), 0.0f);
+    EXPECT_EQ (v.mixGain, 0.0f);
+    EXPECT_EQ (v.oscillators[0].sawPhase, phase0) << "no oscillator advances when all are off";
+
+    on[2] = true;
+    v.mixOscillators();
+    EXPECT_NE (v.oscillators[2].sawPhase, frozenPhase) << "switched back on, it continues where it stopped";
+}
+
+//==============================================================================
+TEST (CutoffLaw, FollowsFloorKnobEnvelopeTrackingAndRibbon)
+{
+    struct Case
+    {
+        int control; float floor, knob, envAmount, env, ribbon, tracking; bool trackingOn; float note;
+        float expectedNote;
+    };
+    const Case cases[] = {
+        { 1, 72.0f, 0.5f, 0.0f, 0.0f, 0.0f, 0.0f, true, 60.0f, 96.0f },     // defaults: about 2093 Hz
+        { 0, 72.0f, 0.5f, 0.0f, 0.0f, 0.0f, 0.0f, true, 60.0f, 72.0f },     // ribbon mode, ribbon at rest
+        { 0, 60.0f, 0.5f, 1.0f, 1.0f, 1.0f, 1.0f, true, 90.0f, 108.0f },    // ribbon mode ignores knob, envelope and tracking
+        { 1, 20.0f, 0.0f, 1.0f, 1.0f, 0.0f, 0.0f, false, 60.0f, 68.0f },    // envelope adds 48
+        { 1, 80.0f, 0.0f, -1.0f, 1.0f, 0.0f, 0.0f, false, 60.0f, 32.0f },   // and subtracts 48
+        { 1, 40.0f, 0.0f, 0.0f, 0.0f, 0.0f, 1.0f, true, 72.0f, 52.0f },     // tracking one to one, unscaled
+        { 1, 40.0f, 0.0f, 0.0f, 0.0f, 0.0f, -1.0f, true, 72.0f, 28.0f },
+        { 1, 127.0f, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f, false, 60.0f, 127.0f },  // limited at the top
+        { 1, 0.0f, 0.0f, -1.0f, 1.0f, 0.0f, 0.0f, false, 60.0f, 0.0f },     // and at the bottom
+    };
+
+    for (const auto& c : cases)
+    {
+        SynthVoice v;
+        v.swarmFilterControl = c.control;
+        v.filterFrequencyFloor = c.floor;
+        v.filterSwarmFrequency = c.knob;
+        v.filterEnvelope = c.envAmount;
+        v.swarmRibbon = c.ribbon;
+        v.filterTracking = c.tracking;
+        v.filterTrackingOn = c.trackingOn;
+        v.noteNumber = c.note;
+
+        const float expectedHz = juce::jmax (20.0f, 440.0f * std::pow (2.0f, (c.expectedNote - 69.0f) / 12.0f));
+        EXPECT_NEAR (v.cutoffHz (c.env), expectedHz, expectedHz * 1.0e-5f) << "expected note " << c.expectedNote;
+    }
+
+    SynthVoice defaults;
+    defaults.swarmFilterControl = 1;
+    defaults.filterFrequencyFloor = 72.0f;
+    defaults.filterSwarmFrequency = 0.5f;
+    EXPECT_NEAR (defaults.cutoffHz (0.0f), 2093.0f, 0.05f);
+    defaults.filterFrequencyFloor = 127.0f;
+    EXPECT_NEAR (defaults.cutoffHz (0.0f), 12543.9f, 0.5f);
+    defaults.filterFrequencyFloor = 0.0f;
+    defaults.filterSwarmFrequency = 0.0f;
+    EXPECT_EQ (defaults.cutoffHz (0.0f), 20.0f);
+}
+
+TEST (FixedFilters, CornersSitBelowNyquistAtEveryRate)
+{
+    struct Case { double rate; double lowPassCorner; };
+    for (const auto& c : { Case { 44100.0, 5000.0 }, { 8000.0, 3600.0 }, { 384000.0, 5000.0 } })
+    {
+        SynthVoice v;
+        v.prepareVoice (c.rate, 512, 2);
+        EXPECT_NEAR (v.toneLowPass.coefficients->getMagnitudeForFrequency (c.lowPassCorner, c.rate), std::sqrt (0.5), 1.0e-3)
+            << c.rate;
+        EXPECT_NEAR (v.bassPeak.coefficients->getMagnitudeForFrequency (70.0, c.rate), 2.1, 1.0e-3) << c.rate;
+        EXPECT_LT (v.bassPeak.coefficients->getMagnitudeForFrequency (700.0, c.rate), 1.2);
+    }
+}
+
+//==============================================================================
+TEST (Voice, RightChannelIsTheLeftDelayedThreeMilliseconds)
+{
+    for (auto [rate, delay] : { std::pair { 44100.0, 132 }, { 48000.0, 144 }, { 8000.0, 24 } })
+    {
+        SCOPED_TRACE (rate);
+        ProcessorFixture fx (rate, 2048);
+        auto on = noteOn (60);
+        const auto& out = fx.render (on, 2048);
+
+        EXPECT_EQ (fx.voice().delaySamples, delay);
+        for (int i = 0; i < delay; ++i)
+            ASSERT_EQ (out.getSample (1, i), 0.0f) << i;
+
+        for (int i = delay; i < 2048; ++i)
+            ASSERT_EQ (out.getSample (1, i), out.getSample (0, i - delay)) << i;
+    }
+}
+
+TEST (Voice, MonoOutputWritesOnlyTheLeftChannel)
+{
+    ProcessorFixture fx (44100.0, 512, 1);
+    auto on = noteOn (60);
+    const auto& out = fx.render (on, 512);
+    EXPECT_EQ (out.getNumChannels(), 1);
+    EXPECT_GT (peakOf (out, 0), 0.0f);
+}
+
+TEST (Voice, VolumeScalesTheOutputAtOnce)
+{
+    auto renderAt = [] (float volumeDb)
+    {
+        ProcessorFixture fx;
+        fx.set ("Volume", volumeDb);
+        auto on = noteOn (60);
+        fx.render (on, 4096);
+        return juce::AudioBuffer<float> (fx.render (4096));
+    };
+
+    const auto loud = renderAt (0.0f);
+    const auto quiet = renderAt (-72.0f);
+    ASSERT_LT (peakOf (loud, 0), 0.8f) << "stays below the clipper so the ratio is exact";
+    EXPECT_NEAR (peakOf (quiet, 0) / peakOf (loud, 0), 0.000251, 0.000002);
+}
+
+TEST (Voice, SineOscillatorOneAloneSoundsAt440Hz)
+{
+    ProcessorFixture fx (48000.0, 48000);
+    for (int i = 2; i <= 8; ++i)
+        fx.set (ParamIDs::oscOn[(size_t) i - 1], 0.0f);
+    fx.set ("Sin/Saw", 0.0f);
+    fx.set ("Attack", 0.0f);
+    fx.set ("Sustain", 1.0f);
+
+    auto on = noteOn (69);
+    fx.render (on, 48000);
+    const auto& out = fx.render (48000);
+
+    const double hz = zeroCrossingFrequency (out.getReadPointer (0), 48000, 48000.0);
+    const double cents = 1200.0 * std::log2 (hz / 440.0);
+    EXPECT_LT (std::abs (cents), 5.0) << hz << " Hz";
+}
+
+TEST (Voice, SpreadFansThePartialsOutUpwards)
+{
+    // Swarm ribbon 1 with full range: oscillator i sits spreadFactor[i] semitones up.
+    ProcessorFixture fx (48000.0, 1 << 15);
+    fx.set ("Sin/Saw", 0.0f);
+    fx.set ("Attack", 0.0f);
+    fx.set ("Sustain", 1.0f);
+    fx.set ("Swarm Ribbon", 1.0f);
+    fx.set ("Swarm Control Range", 1.0f);
+    fx.set ("Filter Frequency Floor", 127.0f);
+
+    auto on = noteOn (45);
+    fx.render (on, 1 << 15);
+    const auto& out = fx.render (1 << 15);
+    const auto* x = out.getReadPointer (0);
+    const int n = out.getNumSamples();
+
+    for (size_t i = 0; i < 8; ++i)
+    {
+        const double partial = 440.0 * std::pow (2.0, (45.0 + SynthVoice::detune[i] + SynthVoice::spreadFactor[i] - 69.0) / 12.0);
+        const double between = partial * std::pow (2.0, 0.5 / 12.0);
+        EXPECT_GT (toneMagnitude (x, n, partial, 48000.0), 4.0 * toneMagnitude (x, n, between, 48000.0))
+            << "oscillator " << i + 1 << " at " << partial << " Hz";
+    }
+}
+
+TEST (Voice, ZeroLengthStagesSoundAtSustainAndStopDead)
+{
+    ProcessorFixture fx;
+    fx.set ("Attack", 0.0f);
+    fx.set ("Decay", 0.0f);
+    fx.set ("Release", 0.0f);
+    fx.set ("Sustain", 0.8f);
+    fx.render (1);  // the envelope takes the settings
+
+    auto on = noteOn (60);
+    fx.render (on, 64);
+    EXPECT_FALSE (fx.voice().envelope.isActive() == false);
+
+    auto off = noteOff (60, 10);
+    const auto& out = fx.render (off, 64);
+    EXPECT_FALSE (fx.voice().isVoiceActive());
+    for (int i = 10; i < 64; ++i)
+        ASSERT_EQ (out.getSample (0, i), 0.0f) << i;
+}
+
+TEST (Envelope, ReleaseRateIsRecomputedFromSustainAtTheNextBlock)
+{
+    // Sustain 0.5, Release 1 s, released at 0.9 during the attack: 0.9 per
+    // second for the rest of the block, then 0.5 per second.
+    const double sr = 1000.0;
+    AdsrData env;
+    env.setSampleRate (sr);
+    env.update (1.0f, 1.0f, 0.5f, 1.0f);
+    env.noteOn();
+
+    float level = 0.0f;
+    for (int i = 0; i < 900; ++i)
+        level = env.getNextSample();
+    ASSERT_NEAR (level, 0.9f, 0.002f);
+
+    env.noteOff();
+    float a = env.getNextSample(), b = env.getNextSample();
+    EXPECT_NEAR (a - b, 0.9f / 1000.0f, 1.0e-5f);
+
+    env.update (1.0f, 1.0f, 0.5f, 1.0f);
+    a = env.getNextSample();
+    b = env.getNextSample();
+    EXPECT_NEAR (a - b, 0.5f / 1000.0f, 1.0e-5f);
+}
+
+TEST (Envelope, SustainZeroEndsTheReleaseAtTheNextBlock)
+{
+    ProcessorFixture fx;
+    fx.set ("Sustain", 0.0f);
+    fx.set ("Release", 2.0f);
+    auto on = noteOn (60);
+    fx.render (on, 512);
+
+    auto off = noteOff (60, 100);
+    const auto& during = fx.render (off, 512);
+    EXPECT_GT (peakOf (during, 0), 0.0f) << "sounds on until the end of the block";
+    EXPECT_TRUE (fx.voice().isVoiceActive());
+
+    const auto& after = fx.render (512);
+    EXPECT_EQ (peakOf (after, 0), 0.0f);
+    EXPECT_FALSE (fx.voice().isVoiceActive());
+}
+
+TEST (Envelope, ReleaseEndingInsideABlockLeavesTheRestSilentAndFreesTheVoice)
+{
+    ProcessorFixture fx (1000.0, 512);
+    fx.set ("Attack", 0.0f);
+    fx.set ("Decay", 0.0f);
+    fx.set ("Sustain", 1.0f);
+    fx.set ("Release", 0.1f);
+    auto on = noteOn (60);
+    fx.render (on, 64);
+
+    auto off = noteOff (60, 0);
+    const auto& out = fx.render (off, 512);
+    EXPECT_FALSE (fx.voice().isVoiceActive());
+    for (int i = 200; i < 512; ++i)
+        ASSERT_EQ (out.getSample (0, i), 0.0f) << i;
+}
+
+TEST (Voice, SilenceAfterALongReleaseIsExactlyZeroAndNeverSubnormal)
+{
+    ProcessorFixture fx (96000.0, 1024);
+    fx.set ("Release", 0.2f);
+    fx.set ("Filter Resonance", 0.98f);
+    auto on = noteOn (40);
+    fx.render (on, 1024);
+    auto off = noteOff (40);
+    fx.render (off, 1024);
+
+    for (int block = 0; block < 200; ++block)
+    {
+        const auto& out = fx.render (1024);
+
+        for (int ch = 0; ch < 2; ++ch)
+            for (int i = 0; i < 1024; ++i)
+                ASSERT_NE (std::fpclassify (out.getSample (ch, i)), FP_SUBNORMAL);
+    }
+
+    EXPECT_FALSE (fx.voice().isVoiceActive());
+    EXPECT_EQ (peakOf (fx.render (1024), 0), 0.0f);
+}

@@ -1,0 +1,68 @@
+// Cost of the audio callback with one held note: nanoseconds per output frame
+// and the real-time factor, at a few rates, for one and eight oscillators and
+// both waveforms. Figures only; nothing here is a test.
+#include <benchmark/benchmark.h>
+
+#include "PluginProcessor.h"
+
+namespace
+{
+    void processBlockWithHeldNote (benchmark::State& state)
+    {
+        const auto sampleRate = (double) state.range (0);
+        const auto numOscillators = (int) state.range (1);
+        const auto waveform = (float) state.range (2);
+        constexpr int blockSize = 512;
+
+        const auto presets = juce::File::getSpecialLocation (juce::File::tempDirectory)
+                                 .getNonexistentChildFile ("murmex2-bench", "", false);
+        {
+            Murmex2AudioProcessor processor (presets);
+            processor.seedDrift (7);
+
+            auto set = [&processor] (const char* id, float value)
+            {
+                auto* p = processor.apvts.getParameter (id);
+                p->setValueNotifyingHost (p->convertTo0to1 (value));
+            };
+
+            for (int i = 0; i < 8; ++i)
+                set (ParamIDs::oscOn[(size_t) i], i < numOscillators ? 1.0f : 0.0f);
+
+            set (ParamIDs::sinSaw, waveform);
+            processor.prepareToPlay (sampleRate, blockSize);
+
+            juce::AudioBuffer<float> buffer (2, blockSize);
+            juce::MidiBuffer midi;
+            midi.addEvent (juce::MidiMessage::noteOn (1, 57, (juce::uint8) 100), 0);
+            processor.processBlock (buffer, midi);
+            midi.clear();
+
+            for (auto _ : state)
+            {
+                processor.processBlock (buffer, midi);
+                benchmark::DoNotOptimize (buffer.getReadPointer (0));
+            }
+
+            const double frames = (double) state.iterations() * blockSize;
+            state.counters["ns_per_frame"] = benchmark::Counter (frames * 1.0e-9, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+            state.counters["realtime_factor"] = benchmark::Counter (frames / sampleRate, benchmark::Counter::kIsRate);
+        }
+
+        presets.deleteRecursively();
+    }
+}
+
+BENCHMARK (processBlockWithHeldNote)
+    ->ArgNames ({ "rate", "oscs", "saw" })
+    ->ArgsProduct ({ { 44100, 48000, 96000 }, { 1, 8 }, { 0, 1 } })
+    ->Unit (benchmark::kMicrosecond);
+
+int main (int argc, char** argv)
+{
+    const juce::ScopedJuceInitialiser_GUI juceRuntime;
+    benchmark::Initialize (&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
