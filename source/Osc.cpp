@@ -2,24 +2,36 @@
 
 #include <juce_dsp/juce_dsp.h>
 
+#include <cstring>
+
 namespace
 {
     // Square root of the magnitude, with a dead zone around zero.
     inline float safeSqrt (float v) noexcept
     {
-        if (v > 1.0e-9f)
-            return std::sqrt (v);
+        const float magnitude = std::abs (v);
+        return magnitude > 1.0e-9f ? std::sqrt (magnitude) : 0.0f;
+    }
 
-        if (v < -1.0e-9f)
-            return std::sqrt (-v);
+    constexpr int lanes = SwarmBank::numOscillators;
 
-        return 0.0f;
+    // a where the lane mask is set, b elsewhere, bit for bit. GCC vectorises
+    // these blends where it gives up on several selects in one loop.
+    inline float blend (juce::int32 mask, float a, float b) noexcept
+    {
+        juce::uint32 ia, ib;
+        std::memcpy (&ia, &a, sizeof (ia));
+        std::memcpy (&ib, &b, sizeof (ib));
+        const auto bits = (ia & (juce::uint32) mask) | (ib & ~(juce::uint32) mask);
+        float result;
+        std::memcpy (&result, &bits, sizeof (result));
+        return result;
     }
 }
 
 //==============================================================================
-void Tube::setup (float newDrive, float newInputGain, float newOutputGain,
-                  float newShape, float newBias, float newSampleRate) noexcept
+void TubeCurve::setup (float newDrive, float newInputGain, float newOutputGain,
+                       float newShape, float newBias, float newSampleRate) noexcept
 {
     drive = newDrive;
     inputGain = newInputGain;
@@ -30,7 +42,7 @@ void Tube::setup (float newDrive, float newInputGain, float newOutputGain,
     needsUpdate = true;
 }
 
-void Tube::updateCoefficients() noexcept
+void TubeCurve::updateCoefficients() noexcept
 {
     const float a = 12.0f / shape;
     const float b = a / (10.5f - bias) * 780.0f / 33.0f;
@@ -60,46 +72,28 @@ void Tube::updateCoefficients() noexcept
 
 float Tube::perform (float x) noexcept
 {
-    if (needsUpdate)
-        updateCoefficients();
+    updateIfNeeded();
 
-    const float u = x * inputGain * drive;
-
-    float y = u >= 0.0f ? safeSqrt ((posLinear - u) * u + posConstant) + posOffset
-                        : -(safeSqrt (negConstant - (negLinear + u) * u) + negOffset);
-
-    y *= normalise;
-    lastShaped = y;
-
-    // A very low high-pass, limited only on its lower side.
-    float h = (y - hpPrevIn + hpPrevOut) * hpCoefficient;
-    hpPrevIn = std::abs (y) > 1.0e-9f ? y : 0.0f;
-
-    if (h < -1.0f)
-    {
-        h = -1.0f;
-        hpPrevOut = -1.0f;
-    }
-    else
-    {
-        hpPrevOut = std::abs (h) > 1.0e-9f ? h : 0.0f;
-    }
-
-    const float w = h * outputGain;
-    const float out = (w - dcPrevIn) + 0.995f * dcPrevOut;
-    dcPrevIn = w;
-    dcPrevOut = out;
-    lastOutput = out;
-    return out;
+    const auto step = tubeStep (*this, x, hpPrevIn, hpPrevOut, dcPrevIn, dcPrevOut);
+    lastShaped = step.shaped;
+    hpPrevIn = step.hpPrevIn;
+    hpPrevOut = step.hpPrevOut;
+    dcPrevIn = step.dcPrevIn;
+    dcPrevOut = step.dcPrevOut;
+    lastOutput = step.out;
+    return step.out;
 }
 
 //==============================================================================
-SwarmOsc::SwarmOsc()
+SwarmBank::SwarmBank()
 {
-    random.setSeedRandomly();
+    frequencyNote.fill (std::numeric_limits<float>::quiet_NaN());
+
+    for (auto& r : random)
+        r.setSeedRandomly();
 }
 
-void SwarmOsc::prepare (double sampleRate) noexcept
+void SwarmBank::prepare (double sampleRate) noexcept
 {
     const auto sr = (float) sampleRate;
     sineSampleRate = sr;
@@ -108,67 +102,117 @@ void SwarmOsc::prepare (double sampleRate) noexcept
     tube.setup (1.0f, 1.0f, 1.1220185f, 2.0f, 10.0f, sr);
 }
 
-float SwarmOsc::processSample (float pitch, float pitchOffset, int waveform) noexcept
+void SwarmBank::seedDrift (juce::uint64 seed) noexcept
 {
-    // The drift steps every 64th sample and holds in between.
-    const auto count = driftCounter++;
-
-    if (count >= 63)
+    for (size_t i = 0; i < random.size(); ++i)
     {
-        driftCounter = 0;
-        drift = (random.nextFloat() - 0.5f) * 0.1f;
+        // splitmix64 of the seed and the lane, so each generator has its own stream.
+        auto x = seed * (juce::uint64) lanes + i + 0x9E3779B97F4A7C15ull;
+        x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
+        x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
+        random[i].setSeed ((juce::int64) (x ^ (x >> 31)));
+    }
+}
+
+void SwarmBank::process (const float* pitch, const float* offset, const juce::int32* on, int waveform, float* out) noexcept
+{
+    // The drift steps every 64th sample of a lane and holds in between.
+    alignas (32) Lanes<juce::int32> draw;
+    juce::int32 anyDraw = 0;
+
+    for (int i = 0; i < lanes; ++i)
+    {
+        const auto count = driftCounter[(size_t) i];
+        draw[(size_t) i] = (on[i] != 0) & (count >= 63) ? 1 : 0;
+        driftCounter[(size_t) i] = on[i] == 0 ? count : (count >= 63 ? 0 : count + 1);
+        anyDraw |= draw[(size_t) i];
     }
 
-    const float f = juce::jlimit (20.0f, 15000.0f, noteToHz (pitch + pitchOffset + drift));
-    float s;
+    if (anyDraw != 0)
+        for (size_t i = 0; i < (size_t) lanes; ++i)
+            if (draw[i] != 0)
+                drift[i] = (random[i].nextFloat() - 0.5f) * 0.1f;
+
+    alignas (32) Lanes<float> note;
+    alignas (32) Lanes<juce::int32> moved;
+    juce::int32 anyMoved = 0;
+
+    for (int i = 0; i < lanes; ++i)
+    {
+        note[(size_t) i] = pitch[i] + offset[i] + drift[(size_t) i];
+        moved[(size_t) i] = (on[i] != 0) & (note[(size_t) i] != frequencyNote[(size_t) i]) ? 1 : 0;
+        anyMoved |= moved[(size_t) i];
+    }
+
+    if (anyMoved != 0)
+    {
+        for (size_t i = 0; i < (size_t) lanes; ++i)
+        {
+            if (moved[i] != 0)
+            {
+                frequencyNote[i] = note[i];
+                frequency[i] = juce::jlimit (20.0f, 15000.0f, noteToHz (note[i]));
+            }
+        }
+    }
+
+    alignas (32) Lanes<float> wave;
 
     if (waveform == 0)
     {
-        sinePhase += f * sineInverseSampleRate;
+        for (int i = 0; i < lanes; ++i)
+        {
+            float phase = sinePhase[(size_t) i] + frequency[(size_t) i] * sineInverseSampleRate;
+            phase = phase >= 1.0f ? phase - 1.0f : phase;
+            phase = phase < 0.0f ? phase + 1.0f : phase;
+            sinePhase[(size_t) i] = blend (on[i], phase, sinePhase[(size_t) i]);
 
-        if (sinePhase >= 1.0f)
-            sinePhase -= 1.0f;
-
-        if (sinePhase < 0.0f)
-            sinePhase += 1.0f;
-
-        // The approximation is run over the whole cycle on purpose: it sags in
-        // the second half and steps back at the wrap, which is part of the tone.
-        s = juce::dsp::FastMathApproximations::sin (6.2831855f * sinePhase);
+            // The approximation is run over the whole cycle on purpose: it sags in
+            // the second half and steps back at the wrap, which is part of the tone.
+            wave[(size_t) i] = juce::dsp::FastMathApproximations::sin (6.2831855f * phase);
+        }
     }
     else
     {
-        const float dt = f / sawSampleRate;
-        const float shifted = sawPhase + 0.5f;
-        const float t = shifted - std::floor (shifted);
-        const float naive = 2.0f * t - 1.0f;
-
-        // Two-sample polynomial correction of the step.
-        if (dt > t)
+        for (int i = 0; i < lanes; ++i)
         {
-            const float x = t / dt;
-            s = naive - (2.0f * x - x * x - 1.0f);
-        }
-        else if (t + dt > 1.0f)
-        {
-            const float x = (t - 1.0f) / dt;
-            s = naive - (x * x + 2.0f * x + 1.0f);
-        }
-        else
-        {
-            s = naive;
-        }
+            const auto lane = (size_t) i;
+            const float dt = frequency[lane] / sawSampleRate;
 
-        sawPhase += dt;
+            // The ramp runs half a cycle ahead of the phase, so a fresh oscillator starts at 0 rising.
+            const float shifted = sawPhase[lane] + 0.5f;
+            const float t = shifted - (float) (juce::int32) shifted;
+            const float naive = 2.0f * t - 1.0f;
 
-        if (sawPhase >= 1.0f)
-            sawPhase -= 1.0f;
+            // Two-sample polynomial correction of the step.
+            const float xStart = t / dt;
+            const float xEnd = (t - 1.0f) / dt;
+            const float startCorrection = 2.0f * xStart - xStart * xStart - 1.0f;
+            const float endCorrection = xEnd * xEnd + 2.0f * xEnd + 1.0f;
+            const float correction = dt > t ? startCorrection : (t + dt > 1.0f ? endCorrection : 0.0f);
+            const float s = naive - correction;
 
-        const float y = (s - sawPrevious) + 0.9997f * sawDcState;
-        sawPrevious = s;
-        sawDcState = y;
-        s = y;
+            const float advanced = sawPhase[lane] + dt;
+            const float wrapped = advanced >= 1.0f ? advanced - 1.0f : advanced;
+            const float y = (s - sawPrevious[lane]) + 0.9997f * sawDcState[lane];
+
+            sawPhase[lane] = blend (on[i], wrapped, sawPhase[lane]);
+            sawPrevious[lane] = blend (on[i], s, sawPrevious[lane]);
+            sawDcState[lane] = blend (on[i], y, sawDcState[lane]);
+            wave[lane] = y;
+        }
     }
 
-    return tube.perform (s);
+    tube.updateIfNeeded();
+
+    for (int i = 0; i < lanes; ++i)
+    {
+        const auto lane = (size_t) i;
+        const auto step = tubeStep (tube, wave[lane], hpPrevIn[lane], hpPrevOut[lane], dcPrevIn[lane], dcPrevOut[lane]);
+        hpPrevIn[lane] = blend (on[i], step.hpPrevIn, hpPrevIn[lane]);
+        hpPrevOut[lane] = blend (on[i], step.hpPrevOut, hpPrevOut[lane]);
+        dcPrevIn[lane] = blend (on[i], step.dcPrevIn, dcPrevIn[lane]);
+        dcPrevOut[lane] = blend (on[i], step.dcPrevOut, dcPrevOut[lane]);
+        out[i] = blend (on[i], step.out, 0.0f);
+    }
 }

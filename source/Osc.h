@@ -1,22 +1,26 @@
 #pragma once
 
 #include <juce_core/juce_core.h>
+#include <limits>
 
-// A small tube-style waveshaper: two arcs of circles joined at zero compress the
-// positive half-wave and slightly expand the negative one, which adds even
-// harmonics; an inner high-pass and an output DC blocker remove the offset.
-struct Tube
+// The curve of a small tube-style waveshaper: two arcs of circles joined at zero
+// compress the positive half-wave and slightly expand the negative one, which
+// adds even harmonics. Its coefficients are derived from shape and bias, cached
+// until a setting changes.
+struct TubeCurve
 {
     // Writes the settings and marks the derived coefficients stale.
     void setup (float newDrive, float newInputGain, float newOutputGain,
                 float newShape, float newBias, float newSampleRate) noexcept;
 
-    float perform (float x) noexcept;
     void updateCoefficients() noexcept;
 
-    float lastOutput = 0.0f;
-    float dcPrevIn = 0.0f;
-    float dcPrevOut = 0.0f;
+    void updateIfNeeded() noexcept
+    {
+        if (needsUpdate)
+            updateCoefficients();
+    }
+
     float drive = 1.0f;
     float outputGain = 1.0f;
     float shape = 1.0f;
@@ -32,34 +36,105 @@ struct Tube
     float negConstant = 0.0f;
     float hpCoefficient = 0.0f;
     float normalise = 0.0f;
+};
+
+// One sample through the curve, an inner high-pass limited only on its lower
+// side and an output DC blocker: the new filter states and the output. Written
+// without branches so the oscillator bank runs it on all eight lanes at once.
+struct TubeStep
+{
+    float shaped, hpPrevIn, hpPrevOut, dcPrevIn, dcPrevOut, out;
+};
+
+inline TubeStep tubeStep (const TubeCurve& c, float x, float hpPrevIn, float hpPrevOut, float dcPrevIn, float dcPrevOut) noexcept
+{
+    const float u = x * c.inputGain * c.drive;
+    const bool positive = u >= 0.0f;
+
+    // Square root of the magnitude, with a dead zone around zero.
+    const float root = positive ? (c.posLinear - u) * u + c.posConstant
+                                : c.negConstant - (c.negLinear + u) * u;
+    const float magnitude = std::abs (root);
+    const float fullRoot = std::sqrt (magnitude);
+    const float r = magnitude > 1.0e-9f ? fullRoot : 0.0f;
+
+    const float positiveArc = r + c.posOffset;
+    const float negativeArc = -(r + c.negOffset);
+    const float y = (positive ? positiveArc : negativeArc) * c.normalise;
+
+    const float highPassed = (y - hpPrevIn + hpPrevOut) * c.hpCoefficient;
+    const bool floored = highPassed < -1.0f;
+    const float h = floored ? -1.0f : highPassed;
+
+    TubeStep step;
+    step.shaped = y;
+    step.hpPrevIn = std::abs (y) > 1.0e-9f ? y : 0.0f;
+    const float keptOut = std::abs (h) > 1.0e-9f ? h : 0.0f;
+    step.hpPrevOut = floored ? -1.0f : keptOut;
+
+    const float w = h * c.outputGain;
+    step.out = (w - dcPrevIn) + 0.995f * dcPrevOut;
+    step.dcPrevIn = w;
+    step.dcPrevOut = step.out;
+    return step;
+}
+
+// A tube stage with its own state: the voice's output stage.
+struct Tube : TubeCurve
+{
+    float perform (float x) noexcept;
+
+    float lastOutput = 0.0f;
+    float dcPrevIn = 0.0f;
+    float dcPrevOut = 0.0f;
     float lastShaped = 0.0f;
     float hpPrevIn = 0.0f;
     float hpPrevOut = 0.0f;
 };
 
-// One voice of the swarm: a sine or a band-limited sawtooth whose pitch drifts
-// in small random steps, through its own tube.
-struct SwarmOsc
+// The swarm: eight oscillators playing a sine or a band-limited sawtooth at
+// pitches that drift in small random steps, each through its own tube. Kept as
+// eight lanes per field so the compiler runs the oscillators side by side.
+struct SwarmBank
 {
-    SwarmOsc();
+    static constexpr int numOscillators = 8;
+
+    SwarmBank();
 
     void prepare (double sampleRate) noexcept;
 
-    // pitch: shared pitch plus this oscillator's detune; pitchOffset: its share
-    // of the spread; waveform 0 is the sine, anything else the sawtooth.
-    float processSample (float pitch, float pitchOffset, int waveform) noexcept;
+    // Seeds the drift generators from one number, each its own stream.
+    void seedDrift (juce::uint64 seed) noexcept;
 
-    Tube tube;
-    juce::Random random;
+    // One sample of the oscillators whose lane is on (on[i] is -1, all bits
+    // set; 0 is off); the others stay frozen and give 0. pitch[i] is the shared pitch plus oscillator i's
+    // detune, offset[i] its share of the spread; waveform 0 is the sine,
+    // anything else the sawtooth.
+    void process (const float* pitch, const float* offset, const juce::int32* on, int waveform, float* out) noexcept;
+
+    template <typename T>
+    using Lanes = std::array<T, numOscillators>;
+
+    TubeCurve tube;
+    std::array<juce::Random, numOscillators> random;
     float sineSampleRate = 0.0f;
     float sineInverseSampleRate = 0.0f;
-    float sinePhase = 0.0f;
     float sawSampleRate = 0.0f;
-    float sawPhase = 0.0f;
-    float sawPrevious = 0.0f;
-    float sawDcState = 0.0f;
-    float drift = 0.0f;
-    juce::int32 driftCounter = 0;
+    alignas (32) Lanes<float> sinePhase {};
+    alignas (32) Lanes<float> sawPhase {};
+    alignas (32) Lanes<float> sawPrevious {};
+    alignas (32) Lanes<float> sawDcState {};
+    alignas (32) Lanes<float> drift {};
+    alignas (32) Lanes<juce::int32> driftCounter {};
+    alignas (32) Lanes<float> hpPrevIn {};
+    alignas (32) Lanes<float> hpPrevOut {};
+    alignas (32) Lanes<float> dcPrevIn {};
+    alignas (32) Lanes<float> dcPrevOut {};
+
+    // The frequency only moves when the pitch, the spread or the drift does, so
+    // the exponential is evaluated on change, not on every sample.
+    alignas (32) Lanes<float> frequencyNote;
+    alignas (32) Lanes<float> frequency {};
 };
 
 // ln 2 / 12 in single precision: semitones to the exponent of e.

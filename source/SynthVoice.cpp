@@ -4,14 +4,6 @@ namespace
 {
     // Swarm amounts fixed by the cluster presets 1 to 5; 0 means no preset.
     constexpr std::array<float, 6> presetSpans { 0.0f, 0.58f, 1.01f, 1.29f, 1.73f, 2.3f };
-
-    juce::uint64 splitMix (juce::uint64 x) noexcept
-    {
-        x += 0x9E3779B97F4A7C15ull;
-        x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
-        x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
-        return x ^ (x >> 31);
-    }
 }
 
 SynthVoice::SynthVoice() = default;
@@ -65,8 +57,7 @@ void SynthVoice::prepareVoice (double sampleRate, int samplesPerBlock, int numOu
 {
     const auto sr = (float) sampleRate;
 
-    for (auto& osc : oscillators)
-        osc.prepare (sampleRate);
+    oscillators.prepare (sampleRate);
 
     envelope.setSampleRate (sampleRate);
 
@@ -96,12 +87,6 @@ void SynthVoice::prepareVoice (double sampleRate, int samplesPerBlock, int numOu
     delaySamples = juce::jmax (1, (juce::int32) (0.003f * sr));
     delayLine.assign ((size_t) delaySamples + 2, 0.0f);
     delayWriteIndex = 0;
-}
-
-void SynthVoice::seedDrift (juce::uint64 seed)
-{
-    for (size_t i = 0; i < oscillators.size(); ++i)
-        oscillators[i].random.setSeed ((juce::int64) splitMix (seed * 8 + i));
 }
 
 void SynthVoice::updateOscParam (float amount) noexcept
@@ -143,25 +128,43 @@ void SynthVoice::updateSwarm (float env) noexcept
     updateOscParam (amount);
 }
 
-float SynthVoice::mixOscillators() noexcept
+void SynthVoice::updateActiveOscillators() noexcept
 {
     if (! std::equal (cachedOn.begin(), cachedOn.end(), oscOn))
     {
         std::copy (oscOn, oscOn + cachedOn.size(), cachedOn.begin());
         activeCount = (juce::int32) std::count (cachedOn.begin(), cachedOn.end(), true);
+
+        for (size_t i = 0; i < cachedOn.size(); ++i)
+            laneOn[i] = cachedOn[i] ? -1 : 0;
+
         mixGain = activeCount > 0 ? 1.0f / (float) activeCount : 0.0f;
     }
+}
 
+float SynthVoice::mixOscillators() noexcept
+{
+    alignas (32) std::array<float, 8> pitch, offset, out;
+
+    for (size_t i = 0; i < pitch.size(); ++i)
+    {
+        pitch[i] = currentPitch + detune[i];
+        offset[i] = spreadFactor[i] * currentSpread;
+    }
+
+    oscillators.process (pitch.data(), offset.data(), laneOn.data(), waveform, out.data());
+
+    // Summed in oscillator order, as the swarm always has been.
     float sum = 0.0f;
 
-    for (size_t i = 0; i < oscillators.size(); ++i)
+    for (size_t i = 0; i < out.size(); ++i)
         if (cachedOn[i])
-            sum += oscillators[i].processSample (currentPitch + detune[i], spreadFactor[i] * currentSpread, waveform);
+            sum += out[i];
 
     return sum * mixGain;
 }
 
-float SynthVoice::cutoffHz (float env) const noexcept
+float SynthVoice::cutoffHz (float env) noexcept
 {
     float n;
 
@@ -175,7 +178,15 @@ float SynthVoice::cutoffHz (float env) const noexcept
         n = filterFrequencyFloor + cutoffSpan * swarmRibbon;
     }
 
-    return juce::jmax (20.0f, noteToHz (juce::jlimit (0.0f, 127.0f, n)));
+    n = juce::jlimit (0.0f, 127.0f, n);
+
+    if (n != cutoffNote)
+    {
+        cutoffNote = n;
+        cutoffNoteHz = juce::jmax (20.0f, noteToHz (n));
+    }
+
+    return cutoffNoteHz;
 }
 
 void SynthVoice::renderNextBlock (juce::AudioBuffer<float>& outputBuffer, int startSample, int numSamples)
@@ -192,6 +203,9 @@ void SynthVoice::renderNextBlock (juce::AudioBuffer<float>& outputBuffer, int st
 
     if (oscOn == nullptr)
         return;
+
+    // The on flags hold for the whole callback, so they are counted once per render.
+    updateActiveOscillators();
 
     const auto delaySize = (juce::int32) delayLine.size();
 

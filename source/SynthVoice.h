@@ -48,13 +48,14 @@ public:
     void prepareVoice (double sampleRate, int samplesPerBlock, int numOutputChannels);
 
     // Seeds the eight drift generators from one number, each its own stream.
-    void seedDrift (juce::uint64 seed);
+    void seedDrift (juce::uint64 seed) { oscillators.seedDrift (seed); }
 
     // The swarm control law for one sample: shared pitch and spread.
     void updateOscParam (float amount) noexcept;
     void updateSwarm (float env) noexcept;
+    void updateActiveOscillators() noexcept;
     float mixOscillators() noexcept;
-    float cutoffHz (float env) const noexcept;
+    float cutoffHz (float env) noexcept;
 
     static constexpr std::array<juce::int32, 6> octRange { 12, 24, 36, 48, 60, 72 };
 
@@ -85,12 +86,13 @@ public:
     float currentSpread = 0.0f;
     float currentPitch = 0.0f;
     const float cutoffSpan = 48.0f;
-    std::array<SwarmOsc, 8> oscillators;
+    SwarmBank oscillators;
     static constexpr std::array<float, 8> detune { 0.0f, 0.008f, 0.01f, 0.02f, 0.03f, 0.04f, 0.05f, 0.06f };
     static constexpr std::array<float, 8> spreadFactor { 0.0f, 1.01f, 1.99f, 3.003f, 4.02f, 4.98f, 6.04f, 6.95f };
     juce::int32 activeCount = 8;
     float mixGain = 0.125f;
     std::array<bool, 8> cachedOn { true, true, true, true, true, true, true, true };
+    alignas (32) std::array<juce::int32, 8> laneOn { -1, -1, -1, -1, -1, -1, -1, -1 };
     float noteNumber = 40.0f;
     juce::int32 waveform = 0;
     const bool* oscOn = nullptr;
@@ -101,6 +103,10 @@ public:
     std::vector<float> delayLine;
     juce::int32 delayWriteIndex = 0;
     juce::int32 delaySamples = 0;
+
+    // The cutoff in note units last turned into Hz: the exponential runs on change.
+    float cutoffNote = std::numeric_limits<float>::quiet_NaN();
+    float cutoffNoteHz = 0.0f;
 
     // Set by the synthesiser just before it starts the ribbon gate's note.
     bool startingGateNote = false;

@@ -117,89 +117,115 @@ TEST (Tube, FirstSampleAfterASettingsChangeUsesTheNewCurve)
 }
 
 //==============================================================================
-TEST (SwarmOsc, FreshSawtoothStartsAtZeroRising)
+namespace
 {
-    SwarmOsc osc;
-    osc.prepare (44100.0);
-    osc.processSample (57.0f, 0.0f, 1);
-    EXPECT_FLOAT_EQ (osc.sawPrevious, 0.0f);
-    osc.processSample (57.0f, 0.0f, 1);
-    EXPECT_GT (osc.sawPrevious, 0.0f);
+    // Runs the bank with only lane 0 on, at one pitch.
+    struct SingleLane
+    {
+        explicit SingleLane (double sampleRate = 44100.0) { bank.prepare (sampleRate); }
+
+        float process (float pitch, int waveform)
+        {
+            std::array<float, 8> pitches, offsets {}, out;
+            pitches.fill (pitch);
+            bank.process (pitches.data(), offsets.data(), on.data(), waveform, out.data());
+            return out[0];
+        }
+
+        SwarmBank bank;
+        std::array<juce::int32, 8> on { -1, 0, 0, 0, 0, 0, 0, 0 };
+    };
 }
 
-TEST (SwarmOsc, SawtoothSplitsItsStepOverTwoSamples)
+TEST (SwarmBank, FreshSawtoothStartsAtZeroRising)
+{
+    SingleLane osc;
+    osc.process (57.0f, 1);
+    EXPECT_FLOAT_EQ (osc.bank.sawPrevious[0], 0.0f);
+    osc.process (57.0f, 1);
+    EXPECT_GT (osc.bank.sawPrevious[0], 0.0f);
+}
+
+TEST (SwarmBank, SawtoothSplitsItsStepOverTwoSamples)
 {
     // At 4410 Hz dt is 0.1: the samples either side of the wrap are ±0.65
     // instead of the naive ramp's 0.9 and -0.9.
-    SwarmOsc osc;
-    osc.prepare (44100.0);
+    SingleLane osc;
     const float note = 69.0f + 12.0f * std::log2 (4410.0f / 440.0f);
-    osc.sawPhase = 0.45f;  // t = 0.95
-    osc.processSample (note, 0.0f, 1);
-    EXPECT_NEAR (osc.sawPrevious, 0.65f, 2.0e-3f);
-    osc.processSample (note, 0.0f, 1);
-    EXPECT_NEAR (osc.sawPrevious, -0.65f, 2.0e-3f);
+    osc.bank.sawPhase[0] = 0.45f;  // t = 0.95
+    osc.process (note, 1);
+    EXPECT_NEAR (osc.bank.sawPrevious[0], 0.65f, 2.0e-3f);
+    osc.process (note, 1);
+    EXPECT_NEAR (osc.bank.sawPrevious[0], -0.65f, 2.0e-3f);
 }
 
-TEST (SwarmOsc, DriftStepsEvery64thSampleWithinFiveCents)
+TEST (SwarmBank, DriftStepsEvery64thSampleWithinFiveCents)
 {
-    SwarmOsc osc;
-    osc.prepare (44100.0);
-    osc.random.setSeed (99);
+    SingleLane osc;
+    osc.bank.seedDrift (99);
 
     for (int i = 0; i < 63; ++i)
     {
-        osc.processSample (60.0f, 0.0f, 0);
-        ASSERT_EQ (osc.drift, 0.0f) << "sample " << i;
+        osc.process (60.0f, 0);
+        ASSERT_EQ (osc.bank.drift[0], 0.0f) << "sample " << i;
     }
 
-    float previous = osc.drift;
+    float previous = osc.bank.drift[0];
     int changes = 0;
 
     for (int i = 63; i < 63 + 64 * 200; ++i)
     {
-        osc.processSample (60.0f, 0.0f, 0);
-        ASSERT_GE (osc.drift, -0.05f);
-        ASSERT_LT (osc.drift, 0.05f);
+        osc.process (60.0f, 0);
+        const float drift = osc.bank.drift[0];
+        ASSERT_GE (drift, -0.05f);
+        ASSERT_LT (drift, 0.05f);
 
-        if (osc.drift != previous)
+        if (drift != previous)
         {
             ++changes;
             EXPECT_EQ ((i - 63) % 64, 0) << "drift moved between draws at sample " << i;
         }
 
-        previous = osc.drift;
+        previous = drift;
     }
 
     EXPECT_GT (changes, 190);
+    EXPECT_EQ (osc.bank.driftCounter[1], 0) << "a lane that is off does not count";
 }
 
-TEST (SwarmOsc, FrequencyIsLimitedTo20HzAnd15kHz)
+TEST (SwarmBank, FrequencyIsLimitedTo20HzAnd15kHz)
 {
     struct Case { float pitch; float expectedHz; };
     const Case cases[] = { { -40.0f, 20.0f }, { 140.0f, 15000.0f }, { 69.0f, 440.0f } };
 
     for (const auto& c : cases)
     {
-        SwarmOsc osc;
-        osc.prepare (48000.0);
-        osc.sinePhase = 0.25f;
-        osc.processSample (c.pitch, 0.0f, 0);
-        EXPECT_NEAR ((osc.sinePhase - 0.25f) * 48000.0f, c.expectedHz, c.expectedHz * 1.0e-4f) << c.pitch;
+        SingleLane osc (48000.0);
+        osc.bank.sinePhase[0] = 0.25f;
+        osc.process (c.pitch, 0);
+        EXPECT_NEAR ((osc.bank.sinePhase[0] - 0.25f) * 48000.0f, c.expectedHz, c.expectedHz * 1.0e-4f) << c.pitch;
     }
 }
 
-TEST (SwarmOsc, SinePhaseWrapsIntoTheUnitInterval)
+TEST (SwarmBank, SinePhaseWrapsIntoTheUnitInterval)
 {
-    SwarmOsc osc;
-    osc.prepare (44100.0);
+    SingleLane osc;
 
     for (int i = 0; i < 100000; ++i)
     {
-        osc.processSample (130.0f, 0.0f, 0);
-        ASSERT_GE (osc.sinePhase, 0.0f);
-        ASSERT_LT (osc.sinePhase, 1.0f);
+        osc.process (130.0f, 0);
+        ASSERT_GE (osc.bank.sinePhase[0], 0.0f);
+        ASSERT_LT (osc.bank.sinePhase[0], 1.0f);
     }
+}
+
+TEST (SwarmBank, SawtoothAboveTheSampleRateStaysBounded)
+{
+    // At 8 kHz the 15 kHz ceiling gives a phase step above a whole cycle.
+    SingleLane osc (8000.0);
+
+    for (int i = 0; i < 10000; ++i)
+        ASSERT_TRUE (std::isfinite (osc.process (140.0f, 1)));
 }
 
 //==============================================================================
@@ -299,31 +325,35 @@ TEST (Mixing, CountsTheSwitchedOnOscillatorsAndFreezesTheOthers)
     v.waveform = 1;
     v.currentPitch = 60.0f;
 
+    v.updateActiveOscillators();
     v.mixOscillators();
     EXPECT_EQ (v.activeCount, 7);
     EXPECT_FLOAT_EQ (v.mixGain, 1.0f / 7.0f);
 
-    const float frozenPhase = v.oscillators[2].sawPhase;
-    const float runningPhase = v.oscillators[3].sawPhase;
+    const float frozenPhase = v.oscillators.sawPhase[2];
+    const float runningPhase = v.oscillators.sawPhase[3];
     for (int i = 0; i < 100; ++i)
         v.mixOscillators();
-    EXPECT_EQ (v.oscillators[2].sawPhase, frozenPhase);
-    EXPECT_NE (v.oscillators[3].sawPhase, runningPhase);
+    EXPECT_EQ (v.oscillators.sawPhase[2], frozenPhase);
+    EXPECT_NE (v.oscillators.sawPhase[3], runningPhase);
 
     on = { true, false, false, false, false, false, false, false };
+    v.updateActiveOscillators();
     v.mixOscillators();
     EXPECT_EQ (v.activeCount, 1);
     EXPECT_FLOAT_EQ (v.mixGain, 1.0f);
 
     on = {};
-    const float phase0 = v.oscillators[0].sawPhase;
+    const float phase0 = v.oscillators.sawPhase[0];
+    v.updateActiveOscillators();
     EXPECT_EQ (v.mixOscillators(), 0.0f);
     EXPECT_EQ (v.mixGain, 0.0f);
-    EXPECT_EQ (v.oscillators[0].sawPhase, phase0) << "no oscillator advances when all are off";
+    EXPECT_EQ (v.oscillators.sawPhase[0], phase0) << "no oscillator advances when all are off";
 
     on[2] = true;
+    v.updateActiveOscillators();
     v.mixOscillators();
-    EXPECT_NE (v.oscillators[2].sawPhase, frozenPhase) << "switched back on, it continues where it stopped";
+    EXPECT_NE (v.oscillators.sawPhase[2], frozenPhase) << "switched back on, it continues where it stopped";
 }
 
 //==============================================================================

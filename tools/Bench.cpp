@@ -58,9 +58,39 @@ BENCHMARK (processBlockWithHeldNote)
     ->ArgsProduct ({ { 44100, 48000, 96000 }, { 1, 8 }, { 0, 1 } })
     ->Unit (benchmark::kMicrosecond);
 
+// `murmex2-bench --frames N` renders N frames of the default sound (48 kHz,
+// stereo, 512-sample blocks, one held note) and exits: a fixed amount of work
+// for instruction counting under callgrind.
+static int renderFixedFrames (long frames)
+{
+    const auto presets = juce::File::getSpecialLocation (juce::File::tempDirectory)
+                             .getNonexistentChildFile ("murmex2-bench", "", false);
+    {
+        Murmex2AudioProcessor processor (presets);
+        processor.seedDrift (7);
+        processor.prepareToPlay (48000.0, 512);
+
+        juce::AudioBuffer<float> buffer (2, 512);
+        juce::MidiBuffer midi;
+        midi.addEvent (juce::MidiMessage::noteOn (1, 57, (juce::uint8) 100), 0);
+
+        for (long done = 0; done < frames; done += 512)
+        {
+            processor.processBlock (buffer, midi);
+            midi.clear();
+        }
+    }
+    presets.deleteRecursively();
+    return 0;
+}
+
 int main (int argc, char** argv)
 {
     const juce::ScopedJuceInitialiser_GUI juceRuntime;
+
+    if (argc == 3 && juce::String (argv[1]) == "--frames")
+        return renderFixedFrames (juce::String (argv[2]).getLargeIntValue());
+
     benchmark::Initialize (&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -30,6 +30,9 @@ if [ ${#missing[@]} -gt 0 ]; then
     DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
+# Paths relative to the checkout, so ccache hits across build folders and clones.
+export CCACHE_BASEDIR="$top"
+
 cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release
 cmake --build "$build" -j "$(nproc)"
 
