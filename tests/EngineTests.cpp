@@ -609,3 +609,45 @@ TEST (Voice, SilenceAfterALongReleaseIsExactlyZeroAndNeverSubnormal)
     EXPECT_FALSE (fx.voice().isVoiceActive());
     EXPECT_EQ (peakOf (fx.render (1024), 0), 0.0f);
 }
+
+TEST (Voice, EveryRateAndBlockSizeGivesFiniteBoundedSound)
+{
+    for (const double rate : { 8000.0, 22050.0, 44100.0, 96000.0, 192000.0, 384000.0 })
+    {
+        for (const int block : { 1, 3, 64, 1000, 8192 })
+        {
+            for (const int channels : { 1, 2 })
+            {
+                SCOPED_TRACE (juce::String (rate) + " Hz, block " + juce::String (block) + ", channels " + juce::String (channels));
+                ProcessorFixture fx (rate, block, channels);
+                fx.set ("Filter Resonance", 0.98f);
+                fx.set ("Filter Drive", 10.0f);
+                fx.set ("Volume", 12.0f);
+                fx.set ("Attack", 0.0f);
+                fx.set ("Swarm Ribbon", 1.0f);
+
+                const int total = (int) rate / 10;
+                float peak = 0.0f;
+
+                for (int done = 0, n = 0; done < total; done += block, ++n)
+                {
+                    auto midi = n == 0 ? noteOn (96) : juce::MidiBuffer();
+                    const auto& out = fx.render (midi, block);
+
+                    for (int ch = 0; ch < channels; ++ch)
+                    {
+                        for (int i = 0; i < block; ++i)
+                        {
+                            const float x = out.getSample (ch, i);
+                            ASSERT_TRUE (std::isfinite (x));
+                            ASSERT_LE (std::abs (x), 1.0f);
+                            peak = std::max (peak, std::abs (x));
+                        }
+                    }
+                }
+
+                EXPECT_GT (peak, 0.01f);
+            }
+        }
+    }
+}
