@@ -154,12 +154,11 @@ float SynthVoice::mixOscillators() noexcept
 
     oscillators.process (pitch.data(), offset.data(), laneOn.data(), waveform, out.data());
 
-    // Summed in oscillator order, as the swarm always has been.
+    // Summed in oscillator order; a lane that is off gives exactly 0.
     float sum = 0.0f;
 
-    for (size_t i = 0; i < out.size(); ++i)
-        if (cachedOn[i])
-            sum += out[i];
+    for (const float x : out)
+        sum += x;
 
     return sum * mixGain;
 }
