@@ -1,4 +1,5 @@
 #include "PluginProcessor.h"
+#include "PluginEditor.h"
 
 namespace
 {
@@ -73,7 +74,7 @@ bool Murmex2AudioProcessor::isMidiEffect() const { return false; }
 
 juce::AudioProcessorEditor* Murmex2AudioProcessor::createEditor()
 {
-    return new juce::GenericAudioProcessorEditor (*this);
+    return new Murmex2AudioProcessorEditor (*this);
 }
 
 bool Murmex2AudioProcessor::hasEditor() const { return true; }
