@@ -620,7 +620,8 @@ float facing (float angle, float tilt)
 
 void drawLeverFrame (juce::Graphics& g, float cx, float cy, bool leverUp)
 {
-    const float nutR = 15.5f, topR = nutR * 0.74f;
+    // Compact, so that the labels printed above the switches stay clear of the raised lever.
+    const float nutR = 12.5f, topR = nutR * 0.74f;
 
     // dark washer under the nut
     Path washer;
@@ -666,13 +667,13 @@ void drawLeverFrame (juce::Graphics& g, float cx, float cy, bool leverUp)
 
     // threaded bushing with its hole
     {
-        const float br = 7.5f;
+        const float br = 6.2f;
         juce::ColourGradient bush (Colour (0xff3c3c3a), cx - br, cy - br,
                                    Colour (0xffe8e8e4), cx + br * 0.7f, cy + br * 0.7f, false);
         g.setGradientFill (bush);
         g.fillEllipse (cx - br, cy - br, br * 2.0f, br * 2.0f);
 
-        for (float r = br - 1.2f; r > 4.0f; r -= 1.3f)
+        for (float r = br - 1.1f; r > 3.6f; r -= 1.2f)
         {
             g.setColour (juce::Colours::black.withAlpha (0.4f));
             g.drawEllipse (cx - r, cy - r, r * 2.0f, r * 2.0f, 0.45f);
@@ -681,12 +682,12 @@ void drawLeverFrame (juce::Graphics& g, float cx, float cy, bool leverUp)
         g.setColour (juce::Colours::black.withAlpha (0.8f));
         g.drawEllipse (cx - br, cy - br, br * 2.0f, br * 2.0f, 0.5f);
         g.setColour (Colour (0xff080808));
-        g.fillEllipse (cx - 4.2f, cy - 4.2f, 8.4f, 8.4f);
+        g.fillEllipse (cx - 3.5f, cy - 3.5f, 7.0f, 7.0f);
     }
 
     // the lever comes towards the viewer: thin at the pivot, a wide rounded bat at the tip
     const float dir = leverUp ? -1.0f : 1.0f;
-    const float tipY = cy + dir * 21.5f;
+    const float tipY = cy + dir * 13.0f;
 
     auto makeLever = [&] (float ox, float oy)
     {
