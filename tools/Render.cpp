@@ -64,6 +64,25 @@ int main (int argc, char* argv[])
         return 0;
     }
 
+    if (options.snapshotFile != juce::File())
+    {
+        RenderReport report;
+        const auto written = writeSnapshot (options, report);
+
+        for (const auto& note : report.notes)
+            std::cerr << "murmex2-render: " << note << std::endl;
+
+        if (written.failed())
+        {
+            std::cerr << "murmex2-render: " << written.getErrorMessage() << std::endl;
+            return 1;
+        }
+
+        std::cout << "Editor snapshot" << (report.presetName.isNotEmpty() ? " of \"" + report.presetName + "\"" : juce::String())
+                  << " written to " << report.outputFile.getFullPathName() << std::endl;
+        return 0;
+    }
+
     // Ctrl-C ends the render at the next block, so its temporary file is removed.
     std::signal (SIGINT, onInterrupt);
     std::signal (SIGTERM, onInterrupt);

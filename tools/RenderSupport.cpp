@@ -1,4 +1,5 @@
 #include "RenderSupport.h"
+#include "PluginEditor.h"
 
 #include <cerrno>
 #include <cmath>
@@ -446,6 +447,11 @@ RenderOptions parseArguments (const juce::StringArray& args, juce::String& error
             if (const auto text = value())
                 options.presetFile = resolvePath (*text);
         }
+        else if (option == "--snapshot")
+        {
+            if (const auto text = value())
+                options.snapshotFile = resolvePath (*text);
+        }
         else if (option.startsWith ("-") && option != "-")
         {
             error = "unknown option " + quoted (option) + " (see --help)";
@@ -496,6 +502,8 @@ juce::String getHelpText()
             "      --preset NAME       a preset from the installed library or the source tree:\n"
             "                          " << describePresetRoots() << "\n"
             "      --preset-file FILE  a preset file\n"
+            "      --snapshot FILE     draw the editor, with the preset and settings, into\n"
+            "                          the PNG FILE instead of rendering audio\n"
             "      --set \"ID=VALUE\"    a parameter value, set after the preset; repeatable.\n"
             "                          Ids contain blanks, so quote them. The demo does not\n"
             "                          move a parameter set this way.\n"
@@ -625,6 +633,70 @@ RenderScore makeDemoScore()
 }
 
 //==============================================================================
+namespace
+{
+    // Turns a preset name into its file; without a MIDI file and without a
+    // preset the demo's own preset is taken, when it is installed.
+    juce::Result resolvePreset (RenderOptions& options, RenderReport& report)
+    {
+        if (options.presetName.isNotEmpty())
+        {
+            options.presetFile = findPreset (options.presetName);
+
+            if (options.presetFile == juce::File())
+                return juce::Result::fail ("no preset named " + quoted (options.presetName) + " in " + describePresetRoots());
+        }
+        else if (options.midiFile == juce::File() && options.presetFile == juce::File())
+        {
+            options.presetFile = findPreset (demoPresetName);
+
+            if (options.presetFile == juce::File())
+                report.notes.add ("the preset " + quoted (demoPresetName) + " is not installed; the default parameters are used");
+        }
+
+        return juce::Result::ok();
+    }
+
+    // A processor on the scratch library with options.presetFile loaded and the
+    // settings applied after it.
+    juce::Result createProcessor (const RenderOptions& options, const juce::File& presetRoot,
+                                  std::unique_ptr<Murmex2AudioProcessor>& processor, RenderReport& report)
+    {
+        const auto hasPreset = options.presetFile != juce::File();
+
+        if (hasPreset)
+        {
+            if (! options.presetFile.existsAsFile())
+                return juce::Result::fail ("cannot find the preset file " + options.presetFile.getFullPathName());
+
+            // Under the library's own extension, or it would not list the file.
+            const auto factory = presetRoot.getChildFile ("Factory");
+
+            if (! factory.createDirectory()
+                || ! options.presetFile.copyFileTo (factory.getChildFile (options.presetFile.getFileNameWithoutExtension() + PresetManager::EXT)))
+                return juce::Result::fail ("cannot copy the preset file " + options.presetFile.getFullPathName());
+        }
+
+        processor = std::make_unique<Murmex2AudioProcessor> (presetRoot);
+
+        if (hasPreset)
+            if (const auto loaded = loadPreset (*processor, options.presetFile, report.presetName); loaded.failed())
+                return loaded;
+
+        for (const auto& setting : options.settings)
+        {
+            auto* parameter = processor->apvts.getParameter (setting.id);
+
+            if (parameter == nullptr)
+                return juce::Result::fail ("unknown parameter " + quoted (setting.id));
+
+            setParameter (*parameter, setting.value);
+        }
+
+        return juce::Result::ok();
+    }
+}
+
 juce::Result render (const RenderOptions& options, RenderReport& report, const RenderProgress& progress)
 {
     report = {};
@@ -632,29 +704,12 @@ juce::Result render (const RenderOptions& options, RenderReport& report, const R
     auto resolved = options;
 
     if (options.midiFile == juce::File())
-    {
         score = makeDemoScore();
-
-        if (options.presetName.isEmpty() && options.presetFile == juce::File())
-        {
-            resolved.presetFile = findPreset (demoPresetName);
-
-            if (resolved.presetFile == juce::File())
-                report.notes.add ("the preset " + quoted (demoPresetName) + " is not installed; the demo plays the default parameters");
-        }
-    }
     else if (const auto loaded = loadMidiFile (options.midiFile, score.midi); loaded.failed())
-    {
         return loaded;
-    }
 
-    if (options.presetName.isNotEmpty())
-    {
-        resolved.presetFile = findPreset (options.presetName);
-
-        if (resolved.presetFile == juce::File())
-            return juce::Result::fail ("no preset named " + quoted (options.presetName) + " in " + describePresetRoots());
-    }
+    if (const auto found = resolvePreset (resolved, report); found.failed())
+        return found;
 
     return renderScore (score, resolved, report, progress);
 }
@@ -669,36 +724,12 @@ juce::Result renderScore (const RenderScore& score, const RenderOptions& options
         return juce::Result::fail ("cannot write " + targetPath + ": it is a folder");
 
     ScratchFolder presetRoot;
-    const auto hasPreset = options.presetFile != juce::File();
+    std::unique_ptr<Murmex2AudioProcessor> instance;
 
-    if (hasPreset)
-    {
-        if (! options.presetFile.existsAsFile())
-            return juce::Result::fail ("cannot find the preset file " + options.presetFile.getFullPathName());
+    if (const auto created = createProcessor (options, presetRoot.folder, instance, report); created.failed())
+        return created;
 
-        // Under the library's own extension, or it would not list the file.
-        const auto factory = presetRoot.folder.getChildFile ("Factory");
-
-        if (! factory.createDirectory()
-            || ! options.presetFile.copyFileTo (factory.getChildFile (options.presetFile.getFileNameWithoutExtension() + PresetManager::EXT)))
-            return juce::Result::fail ("cannot copy the preset file " + options.presetFile.getFullPathName());
-    }
-
-    Murmex2AudioProcessor processor (presetRoot.folder);
-
-    if (hasPreset)
-        if (const auto loaded = loadPreset (processor, options.presetFile, report.presetName); loaded.failed())
-            return loaded;
-
-    for (const auto& setting : options.settings)
-    {
-        auto* parameter = processor.apvts.getParameter (setting.id);
-
-        if (parameter == nullptr)
-            return juce::Result::fail ("unknown parameter " + quoted (setting.id));
-
-        setParameter (*parameter, setting.value);
-    }
+    auto& processor = *instance;
 
     std::vector<AutomationLane> lanes;
 
@@ -814,4 +845,39 @@ juce::String formatReport (const RenderReport& report)
     }
 
     return text;
+}
+
+juce::Result writeSnapshot (const RenderOptions& options, RenderReport& report)
+{
+    report = {};
+    auto resolved = options;
+    const auto& target = options.snapshotFile;
+
+    if (target.isDirectory())
+        return juce::Result::fail ("cannot write " + target.getFullPathName() + ": it is a folder");
+
+    if (const auto found = resolvePreset (resolved, report); found.failed())
+        return found;
+
+    ScratchFolder presetRoot;
+    std::unique_ptr<Murmex2AudioProcessor> processor;
+
+    if (const auto created = createProcessor (resolved, presetRoot.folder, processor, report); created.failed())
+        return created;
+
+    const auto image = renderEditorSnapshot (*processor);
+
+    juce::TemporaryFile partial (target, juce::TemporaryFile::useHiddenFile);
+    {
+        juce::FileOutputStream out (partial.getFile());
+
+        if (out.failedToOpen() || ! juce::PNGImageFormat().writeImageToStream (image, out))
+            return juce::Result::fail ("cannot write " + target.getFullPathName());
+    }
+
+    if (! partial.overwriteTargetFileWithTemporary())
+        return juce::Result::fail ("cannot move the snapshot to " + target.getFullPathName());
+
+    report.outputFile = target;
+    return juce::Result::ok();
 }

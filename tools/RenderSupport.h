@@ -28,6 +28,7 @@ struct RenderOptions
     juce::String presetName;
     juce::File presetFile;
     std::vector<ParameterSetting> settings; // applied in order, after the preset
+    juce::File snapshotFile;                // set: draw the editor into this PNG instead of rendering audio
     bool showHelp = false;
 };
 
@@ -114,5 +115,10 @@ juce::Result render (const RenderOptions& options, RenderReport& report, const R
 // them alone. The WAV appears only when the render is complete.
 juce::Result renderScore (const RenderScore& score, const RenderOptions& options,
                           RenderReport& report, const RenderProgress& progress = {});
+
+// Draws the whole editor, with the preset of the options (the demo's when none
+// is named) and their settings, into the PNG options.snapshotFile. The file
+// appears only when complete.
+juce::Result writeSnapshot (const RenderOptions& options, RenderReport& report);
 
 juce::String formatReport (const RenderReport& report);
