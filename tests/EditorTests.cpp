@@ -4,21 +4,8 @@
 
 #include <thread>
 
-namespace juce
-{
-    // JUCE's own message pump, for the few steps that only happen asynchronously.
-    bool dispatchNextMessageOnSystemQueue (bool returnIfNoPendingMessages);
-}
-
 namespace
 {
-    void dispatchPendingMessages()
-    {
-        for (int i = 0; i < 200 && juce::dispatchNextMessageOnSystemQueue (true); ++i)
-        {
-        }
-    }
-
     template <typename Predicate>
     juce::Component& findChild (juce::Component& parent, const juce::String& what, Predicate&& matches)
     {
@@ -52,16 +39,6 @@ namespace
         }));
     }
 
-    juce::MouseEvent mouseAt (juce::Component& c, int x, int y)
-    {
-        const juce::Point<float> position ((float) x, (float) y);
-        const auto now = juce::Time::getCurrentTime();
-
-        return { juce::Desktop::getInstance().getMainMouseSource(), position,
-                 juce::ModifierKeys (juce::ModifierKeys::leftButtonModifier),
-                 juce::MouseInputSource::defaultPressure, 0.0f, 0.0f, 0.0f, 0.0f,
-                 &c, &c, now, position, now, 1, false };
-    }
 }
 
 //==============================================================================

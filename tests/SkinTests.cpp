@@ -1,4 +1,4 @@
-#include <gtest/gtest.h>
+#include "TestSupport.h"
 
 #include "AboutPanel.h"
 #include "LookButton.h"
@@ -6,12 +6,6 @@
 #include "LookPreset.h"
 #include "LookSwitch.h"
 #include "RibbonSlider.h"
-
-namespace juce
-{
-    // JUCE's own message pump, for the slider's and button's asynchronous steps.
-    bool dispatchNextMessageOnSystemQueue (bool returnIfNoPendingMessages);
-}
 
 namespace
 {
@@ -77,27 +71,10 @@ namespace
         return inkColour (image, area).getAlpha() > 0;
     }
 
-    juce::MouseEvent mouseAt (juce::Component& c, int x, int y)
-    {
-        const juce::Point<float> position ((float) x, (float) y);
-        const auto now = juce::Time::getCurrentTime();
-
-        return { juce::Desktop::getInstance().getMainMouseSource(), position,
-                 juce::ModifierKeys (juce::ModifierKeys::leftButtonModifier),
-                 juce::MouseInputSource::defaultPressure, 0.0f, 0.0f, 0.0f, 0.0f,
-                 &c, &c, now, position, now, 1, false };
-    }
 
     juce::Image picture (const char* fileName)
     {
         return juce::ImageFileFormat::loadFrom (juce::File (MURMEX2_SOURCE_DIR "/resources").getChildFile (fileName));
-    }
-
-    void pumpMessages()
-    {
-        for (int i = 0; i < 200 && juce::dispatchNextMessageOnSystemQueue (true); ++i)
-        {
-        }
     }
 }
 
@@ -492,7 +469,7 @@ TEST_F (RibbonSliderTest, TouchIsReportedBeforeTheValueAndReleaseSpringsBack)
     const std::vector<std::pair<bool, double>> expectedTouches { { true, 0.0 }, { false, 1.0 } };
     EXPECT_EQ (touches, expectedTouches);
 
-    pumpMessages();
+    dispatchPendingMessages();
     ASSERT_FALSE (notified.empty());
     EXPECT_EQ (notified.back(), 0.0);
 
@@ -580,13 +557,13 @@ TEST_F (AboutPanelTest, OnlyClicksOutsideTheCardClose)
     panel.onClose = nullptr;
     panel.mouseDown (mouseAt (panel, 10, 10));
     panel.okButton.triggerClick();
-    pumpMessages();
+    dispatchPendingMessages();
 }
 
 TEST_F (AboutPanelTest, OkButtonClosesAndThePanelTakesEveryClickOverTheEditor)
 {
     panel.okButton.triggerClick();
-    pumpMessages();
+    dispatchPendingMessages();
     EXPECT_EQ (closes, 1);
 
     juce::Component editor;

@@ -64,6 +64,31 @@ float peakOf (const juce::AudioBuffer<float>& buffer, int channel)
     return buffer.getMagnitude (channel, 0, buffer.getNumSamples());
 }
 
+namespace juce
+{
+    // JUCE's own message pump on Linux; modal loops, and with them
+    // runDispatchLoopUntil, are not built in.
+    bool dispatchNextMessageOnSystemQueue (bool returnIfNoPendingMessages);
+}
+
+void dispatchPendingMessages()
+{
+    for (int i = 0; i < 200 && juce::dispatchNextMessageOnSystemQueue (true); ++i)
+    {
+    }
+}
+
+juce::MouseEvent mouseAt (juce::Component& c, int x, int y)
+{
+    const juce::Point<float> position ((float) x, (float) y);
+    const auto now = juce::Time::getCurrentTime();
+
+    return { juce::Desktop::getInstance().getMainMouseSource(), position,
+             juce::ModifierKeys (juce::ModifierKeys::leftButtonModifier),
+             juce::MouseInputSource::defaultPressure, 0.0f, 0.0f, 0.0f, 0.0f,
+             &c, &c, now, position, now, 1, false };
+}
+
 //==============================================================================
 #if defined(__has_feature)
  #if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer) || __has_feature(memory_sanitizer)

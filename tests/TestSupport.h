@@ -37,6 +37,13 @@ juce::MidiBuffer noteOff (int note, int samplePosition = 0, int channel = 1);
 
 float peakOf (const juce::AudioBuffer<float>& buffer, int channel);
 
+// Delivers the messages waiting on the message thread: the asynchronous steps
+// of sliders, buttons and combo boxes.
+void dispatchPendingMessages();
+
+// A left-button mouse event at (x, y) on a component.
+juce::MouseEvent mouseAt (juce::Component& c, int x, int y);
+
 // Counts heap allocations on the calling thread while armed. Not available
 // under AddressSanitizer, which owns malloc itself.
 namespace AllocationCounter
