@@ -3,6 +3,7 @@
 // both waveforms. Figures only; nothing here is a test.
 #include <benchmark/benchmark.h>
 
+#include "PluginEditor.h"
 #include "PluginProcessor.h"
 
 namespace
@@ -52,6 +53,54 @@ namespace
         presets.deleteRecursively();
     }
 }
+
+// A new instance on a library of 200 presets: the folder scan and the first
+// preset's load are what a host waits for.
+void constructWithPresetLibrary (benchmark::State& state)
+{
+    const auto presets = juce::File::getSpecialLocation (juce::File::tempDirectory)
+                             .getNonexistentChildFile ("murmex2-bench", "", false);
+    {
+        Murmex2AudioProcessor writer (presets);
+
+        for (int i = 0; i < 200; ++i)
+            writer.presetManager.savePreset ("Preset " + juce::String (i).paddedLeft ('0', 3), i % 2 == 0 ? "Factory" : "User");
+    }
+
+    for (auto _ : state)
+    {
+        Murmex2AudioProcessor processor (presets);
+        benchmark::DoNotOptimize (processor.presetManager.entries.size());
+    }
+
+    presets.deleteRecursively();
+}
+
+// Opening the editor: the panel artwork rendered for its layout and, when the
+// picture cache is cold (argument 1), the decoding of the pictures as well.
+void openEditor (benchmark::State& state)
+{
+    const bool cold = state.range (0) != 0;
+    const auto presets = juce::File::getSpecialLocation (juce::File::tempDirectory)
+                             .getNonexistentChildFile ("murmex2-bench", "", false);
+    {
+        Murmex2AudioProcessor processor (presets);
+
+        for (auto _ : state)
+        {
+            if (cold)
+                juce::ImageCache::releaseUnusedImages();
+
+            std::unique_ptr<juce::AudioProcessorEditor> editor (processor.createEditor());
+            benchmark::DoNotOptimize (editor.get());
+        }
+    }
+
+    presets.deleteRecursively();
+}
+
+BENCHMARK (constructWithPresetLibrary)->Unit (benchmark::kMillisecond);
+BENCHMARK (openEditor)->ArgName ("cold")->Arg (0)->Arg (1)->Unit (benchmark::kMillisecond);
 
 BENCHMARK (processBlockWithHeldNote)
     ->ArgNames ({ "rate", "oscs", "saw" })
