@@ -99,6 +99,61 @@ void openEditor (benchmark::State& state)
     presets.deleteRecursively();
 }
 
+// What an idle instance costs per frame (48 kHz, 512-sample blocks): one that
+// never played (0), one whose note has been released and has died away (1),
+// and one powered off while holding a note (2).
+void idleInstance (benchmark::State& state)
+{
+    const auto presets = juce::File::getSpecialLocation (juce::File::tempDirectory)
+                             .getNonexistentChildFile ("murmex2-bench", "", false);
+    {
+        Murmex2AudioProcessor processor (presets);
+        processor.prepareToPlay (48000.0, 512);
+
+        juce::AudioBuffer<float> buffer (2, 512);
+        juce::MidiBuffer midi;
+        const auto mode = state.range (0);
+
+        if (mode != 0)
+        {
+            midi.addEvent (juce::MidiMessage::noteOn (1, 57, (juce::uint8) 100), 0);
+            processor.processBlock (buffer, midi);
+            midi.clear();
+        }
+
+        if (mode == 1)
+        {
+            midi.addEvent (juce::MidiMessage::noteOff (1, 57), 0);
+
+            // Ten seconds: the release is long over.
+            for (int i = 0; i < 48000 * 10 / 512; ++i)
+            {
+                processor.processBlock (buffer, midi);
+                midi.clear();
+            }
+        }
+
+        if (mode == 2)
+        {
+            auto* power = processor.apvts.getParameter (ParamIDs::power);
+            power->setValueNotifyingHost (0.0f);
+        }
+
+        for (auto _ : state)
+        {
+            processor.processBlock (buffer, midi);
+            benchmark::DoNotOptimize (buffer.getReadPointer (0));
+        }
+
+        state.counters["ns_per_frame"] = benchmark::Counter ((double) state.iterations() * 512 * 1.0e-9,
+                                                             benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    }
+
+    presets.deleteRecursively();
+}
+
+BENCHMARK (idleInstance)->ArgName ("mode")->Arg (0)->Arg (1)->Arg (2);
+
 BENCHMARK (constructWithPresetLibrary)->Unit (benchmark::kMillisecond);
 BENCHMARK (openEditor)->ArgName ("cold")->Arg (0)->Arg (1)->Unit (benchmark::kMillisecond);
 
