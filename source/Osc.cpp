@@ -114,49 +114,78 @@ void SwarmBank::seedDrift (juce::uint64 seed) noexcept
     }
 }
 
+void SwarmBank::setLanes (const juce::int32* on) noexcept
+{
+    std::copy (on, on + lanes, laneOn.begin());
+    lanesChanged = true;
+}
+
 // Eight lanes fill one AVX register; the same arithmetic runs with SSE where
 // AVX2 is missing, and neither uses fused multiply-adds, so both sound alike.
-#if defined (__x86_64__) && defined (__GNUC__) && ! defined (__APPLE__)
+// Clang names its clones apart from the plain symbol that other files call,
+// so only GCC builds get them.
+#if defined (__x86_64__) && defined (__GNUC__) && ! defined (__clang__) && ! defined (__APPLE__)
  __attribute__ ((target_clones ("avx2", "default")))
 #endif
-void SwarmBank::process (const float* pitch, const float* offset, const juce::int32* on, int waveform, float* out) noexcept
+void SwarmBank::process (float pitch, float spread, const float* detune, const float* spreadFactor,
+                         int waveform, float* out) noexcept
 {
-    // The drift steps every 64th sample of a lane and holds in between.
-    alignas (32) Lanes<juce::int32> draw;
-    juce::int32 anyDraw = 0;
+    const auto* on = laneOn.data();
 
-    for (int i = 0; i < lanes; ++i)
+    // Each lane draws a new drift on every 64th sample it plays. Between draws
+    // only the counters move; the lanes are looked at one by one when the next
+    // draw is due, or when lanes were switched on or off.
+    bool refresh = lanesChanged;
+
+    if (samplesToDraw == 0 || lanesChanged)
     {
-        const auto count = driftCounter[(size_t) i];
-        draw[(size_t) i] = (on[i] != 0) & (count >= 63) ? 1 : 0;
-        driftCounter[(size_t) i] = on[i] == 0 ? count : (count >= 63 ? 0 : count + 1);
-        anyDraw |= draw[(size_t) i];
-    }
+        juce::int32 soonest = 64;
 
-    if (anyDraw != 0)
-        for (size_t i = 0; i < (size_t) lanes; ++i)
-            if (draw[i] != 0)
-                drift[i] = (random[i].nextFloat() - 0.5f) * 0.1f;
-
-    alignas (32) Lanes<float> note;
-    alignas (32) Lanes<juce::int32> moved;
-    juce::int32 anyMoved = 0;
-
-    for (int i = 0; i < lanes; ++i)
-    {
-        note[(size_t) i] = pitch[i] + offset[i] + drift[(size_t) i];
-        moved[(size_t) i] = (on[i] != 0) & (note[(size_t) i] != frequencyNote[(size_t) i]) ? 1 : 0;
-        anyMoved |= moved[(size_t) i];
-    }
-
-    if (anyMoved != 0)
-    {
         for (size_t i = 0; i < (size_t) lanes; ++i)
         {
-            if (moved[i] != 0)
+            if (on[i] == 0)
+                continue;
+
+            if (driftCounter[i] >= 63)
             {
-                frequencyNote[i] = note[i];
-                frequency[i] = juce::jlimit (20.0f, 15000.0f, noteToHz (note[i]));
+                driftCounter[i] = 0;
+                drift[i] = (random[i].nextFloat() - 0.5f) * 0.1f;
+            }
+            else
+            {
+                ++driftCounter[i];
+            }
+
+            soonest = juce::jmin (soonest, 63 - driftCounter[i]);
+        }
+
+        samplesToDraw = soonest;
+        lanesChanged = false;
+        refresh = true;
+    }
+    else
+    {
+        for (int i = 0; i < lanes; ++i)
+            driftCounter[(size_t) i] += on[i] & 1;
+
+        --samplesToDraw;
+    }
+
+    // A lane's frequency follows its note, which moves with the shared pitch,
+    // the spread and its drift.
+    if (refresh || pitch != lastPitch || spread != lastSpread)
+    {
+        lastPitch = pitch;
+        lastSpread = spread;
+
+        for (size_t i = 0; i < (size_t) lanes; ++i)
+        {
+            const float note = (pitch + detune[i]) + spreadFactor[i] * spread + drift[i];
+
+            if (on[i] != 0 && note != frequencyNote[i])
+            {
+                frequencyNote[i] = note;
+                frequency[i] = juce::jlimit (20.0f, 15000.0f, noteToHz (note));
             }
         }
     }

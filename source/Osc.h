@@ -106,11 +106,14 @@ struct SwarmBank
     // Seeds the drift generators from one number, each its own stream.
     void seedDrift (juce::uint64 seed) noexcept;
 
-    // One sample of the oscillators whose lane is on (on[i] is -1, all bits
-    // set; 0 is off); the others stay frozen and give 0. pitch[i] is the shared pitch plus oscillator i's
-    // detune, offset[i] its share of the spread; waveform 0 is the sine,
-    // anything else the sawtooth.
-    void process (const float* pitch, const float* offset, const juce::int32* on, int waveform, float* out) noexcept;
+    // Which oscillators play: on[i] is -1 (all bits set) for on, 0 for off.
+    void setLanes (const juce::int32* on) noexcept;
+
+    // One sample of the oscillators that are on; the others stay frozen and
+    // give 0. Oscillator i plays at pitch + detune[i] + spreadFactor[i] * spread
+    // plus its drift; waveform 0 is the sine, anything else the sawtooth.
+    void process (float pitch, float spread, const float* detune, const float* spreadFactor,
+                  int waveform, float* out) noexcept;
 
     template <typename T>
     using Lanes = std::array<T, numOscillators>;
@@ -135,6 +138,12 @@ struct SwarmBank
     // the exponential is evaluated on change, not on every sample.
     alignas (32) Lanes<float> frequencyNote;
     alignas (32) Lanes<float> frequency {};
+    float lastPitch = std::numeric_limits<float>::quiet_NaN();
+    float lastSpread = std::numeric_limits<float>::quiet_NaN();
+
+    alignas (32) Lanes<juce::int32> laneOn { -1, -1, -1, -1, -1, -1, -1, -1 };
+    bool lanesChanged = true;
+    juce::int32 samplesToDraw = 0;   // samples until some lane's next drift draw
 };
 
 // ln 2 / 12 in single precision: semitones to the exponent of e.

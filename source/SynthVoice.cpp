@@ -6,8 +6,6 @@ namespace
     constexpr std::array<float, 6> presetSpans { 0.0f, 0.58f, 1.01f, 1.29f, 1.73f, 2.3f };
 }
 
-SynthVoice::SynthVoice() = default;
-
 bool SynthVoice::canPlaySound (juce::SynthesiserSound* sound)
 {
     return dynamic_cast<SynthSound*> (sound) != nullptr;
@@ -135,8 +133,12 @@ void SynthVoice::updateActiveOscillators() noexcept
         std::copy (oscOn, oscOn + cachedOn.size(), cachedOn.begin());
         activeCount = (juce::int32) std::count (cachedOn.begin(), cachedOn.end(), true);
 
+        std::array<juce::int32, 8> lanes;
+
         for (size_t i = 0; i < cachedOn.size(); ++i)
-            laneOn[i] = cachedOn[i] ? -1 : 0;
+            lanes[i] = cachedOn[i] ? -1 : 0;
+
+        oscillators.setLanes (lanes.data());
 
         mixGain = activeCount > 0 ? 1.0f / (float) activeCount : 0.0f;
     }
@@ -144,15 +146,8 @@ void SynthVoice::updateActiveOscillators() noexcept
 
 float SynthVoice::mixOscillators() noexcept
 {
-    alignas (32) std::array<float, 8> pitch, offset, out;
-
-    for (size_t i = 0; i < pitch.size(); ++i)
-    {
-        pitch[i] = currentPitch + detune[i];
-        offset[i] = spreadFactor[i] * currentSpread;
-    }
-
-    oscillators.process (pitch.data(), offset.data(), laneOn.data(), waveform, out.data());
+    alignas (32) std::array<float, 8> out;
+    oscillators.process (currentPitch, currentSpread, detune.data(), spreadFactor.data(), waveform, out.data());
 
     // Summed in oscillator order; a lane that is off gives exactly 0.
     float sum = 0.0f;
@@ -208,6 +203,11 @@ void SynthVoice::renderNextBlock (juce::AudioBuffer<float>& outputBuffer, int st
 
     const auto delaySize = (juce::int32) delayLine.size();
 
+    // The gain has no ramp, and without the filter envelope the cutoff cannot
+    // move within the call: both are worked out once.
+    const float gainFactor = gain.getGainLinear();
+    const bool cutoffFollowsEnvelope = swarmFilterControl != 0 && filterEnvelope != 0.0f;
+
     for (int i = 0; i < numSamples; ++i)
     {
         const float env = envelope.getNextSample();
@@ -215,19 +215,22 @@ void SynthVoice::renderNextBlock (juce::AudioBuffer<float>& outputBuffer, int st
         updateSwarm (env);
         const float mix = mixOscillators();
 
-        const float cutoff = cutoffHz (env);
-
-        if (cutoff != lastCutoffHz)
+        if (cutoffFollowsEnvelope || i == 0)
         {
-            ladder.setCutoffFrequencyHz (cutoff);
-            lastCutoffHz = cutoff;
+            const float cutoff = cutoffHz (env);
+
+            if (cutoff != lastCutoffHz)
+            {
+                ladder.setCutoffFrequencyHz (cutoff);
+                lastCutoffHz = cutoff;
+            }
         }
 
         float x = ladder.processNextSample (mix);
         x = toneLowPass.processSample (x);
         x = bassPeak.processSample (x);
         x = outputTube.perform (x);
-        x = gain.processSample (x);
+        x = x * gainFactor;
 
         const float y = env * x;
         left[i] = y;

@@ -30,8 +30,6 @@ public:
 class SynthVoice : public juce::SynthesiserVoice
 {
 public:
-    SynthVoice();
-
     bool canPlaySound (juce::SynthesiserSound* sound) override;
     void startNote (int midiNoteNumber, float velocity, juce::SynthesiserSound* sound,
                     int currentPitchWheelPosition) override;
@@ -92,7 +90,6 @@ public:
     juce::int32 activeCount = 8;
     float mixGain = 0.125f;
     std::array<bool, 8> cachedOn { true, true, true, true, true, true, true, true };
-    alignas (32) std::array<juce::int32, 8> laneOn { -1, -1, -1, -1, -1, -1, -1, -1 };
     float noteNumber = 40.0f;
     juce::int32 waveform = 0;
     const bool* oscOn = nullptr;

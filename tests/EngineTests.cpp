@@ -122,18 +122,22 @@ namespace
     // Runs the bank with only lane 0 on, at one pitch.
     struct SingleLane
     {
-        explicit SingleLane (double sampleRate = 44100.0) { bank.prepare (sampleRate); }
+        explicit SingleLane (double sampleRate = 44100.0)
+        {
+            bank.prepare (sampleRate);
+            const std::array<juce::int32, 8> on { -1, 0, 0, 0, 0, 0, 0, 0 };
+            bank.setLanes (on.data());
+        }
 
         float process (float pitch, int waveform)
         {
-            std::array<float, 8> pitches, offsets {}, out;
-            pitches.fill (pitch);
-            bank.process (pitches.data(), offsets.data(), on.data(), waveform, out.data());
+            const std::array<float, 8> none {};
+            std::array<float, 8> out;
+            bank.process (pitch, 0.0f, none.data(), none.data(), waveform, out.data());
             return out[0];
         }
 
         SwarmBank bank;
-        std::array<juce::int32, 8> on { -1, 0, 0, 0, 0, 0, 0, 0 };
     };
 }
 
