@@ -203,16 +203,20 @@ void SynthVoice::renderNextBlock (juce::AudioBuffer<float>& outputBuffer, int st
 
     const auto delaySize = (juce::int32) delayLine.size();
 
-    // The gain has no ramp, and without the filter envelope the cutoff cannot
-    // move within the call: both are worked out once.
+    // The gain has no ramp, and without the filter envelope neither the swarm
+    // nor the cutoff can move within the call: they are worked out once.
     const float gainFactor = gain.getGainLinear();
-    const bool cutoffFollowsEnvelope = swarmFilterControl != 0 && filterEnvelope != 0.0f;
+    const bool envelopeMovesFilter = filterEnvelope != 0.0f;
+    const bool swarmFollowsEnvelope = swarmFilterControl == 0 && envelopeMovesFilter && ! releaseHeld;
+    const bool cutoffFollowsEnvelope = swarmFilterControl != 0 && envelopeMovesFilter;
 
     for (int i = 0; i < numSamples; ++i)
     {
         const float env = envelope.getNextSample();
 
-        updateSwarm (env);
+        if (swarmFollowsEnvelope || i == 0)
+            updateSwarm (env);
+
         const float mix = mixOscillators();
 
         if (cutoffFollowsEnvelope || i == 0)
