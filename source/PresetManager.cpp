@@ -2,6 +2,8 @@
 #include "Parameters.h"
 
 #include <charconv>
+#include <optional>
+#include <string_view>
 
 const juce::String PresetManager::EXT { ".mrmx" };
 const juce::String PresetManager::UNSAVED { "-- unsaved --" };
@@ -49,17 +51,26 @@ namespace
     // limited to its range; NaN, infinities, text that is no number and a
     // missing value give its default (the parameter's own conversion would
     // pass NaN on).
-    float sanitisedValue (const juce::var& value, const ParamSpec& spec)
+    // A finite number written in the C locale's form, whatever the C++ locale.
+    std::optional<double> parseNumber (const juce::String& value)
     {
-        const auto text = value.toString().trim().toStdString();
+        const auto text = value.trim().toStdString();
         const auto* end = text.data() + text.size();
         auto number = 0.0;
         const auto [parsedTo, error] = std::from_chars (text.data(), end, number);
 
         if (error != std::errc() || parsedTo != end || ! std::isfinite (number))
-            return spec.defaultValue;
+            return std::nullopt;
 
-        return (float) juce::jlimit ((double) spec.minimum, (double) spec.maximum, number);
+        return number;
+    }
+
+    float sanitisedValue (const juce::var& value, const ParamSpec& spec)
+    {
+        if (const auto number = parseNumber (value.toString()))
+            return (float) juce::jlimit ((double) spec.minimum, (double) spec.maximum, *number);
+
+        return spec.defaultValue;
     }
 
     // The tree keeps the type it was made with, so a root tag that matched
@@ -145,7 +156,12 @@ void PresetManager::loadPresetByIndex (int index)
         return;
 
     const auto entry = entries.getReference (index);
-    const auto xml = juce::parseXML (entry.file);
+    juce::MemoryBlock bytes;
+
+    if (! entry.file.loadFileAsData (bytes) || ! isParsableXml (static_cast<const char*> (bytes.getData()), bytes.getSize()))
+        return;
+
+    const auto xml = juce::parseXML (bytes.toString());
     const auto type = apvts.state.getType();
 
     if (xml == nullptr || ! xml->getTagName().equalsIgnoreCase (type.toString()))
@@ -265,7 +281,10 @@ std::unique_ptr<juce::XmlElement> PresetManager::createStateXml() const
         auto* element = xml->createNewChildElement (snapshotTag);
 
         for (int i = 0; i < snapshot.size(); ++i)
-            element->setAttribute ("p" + juce::String (i), (double) snapshot[i]);
+        {
+            const auto key = "p" + juce::String (i);
+            element->setAttribute (key, serialiseNumber ((double) snapshot[i]));
+        }
     }
 
     return xml;
@@ -301,7 +320,7 @@ void PresetManager::restoreState (const juce::XmlElement& stateXml)
             juce::Array<float> values;
 
             for (juce::String key ("p0"); child->hasAttribute (key); key = "p" + juce::String (values.size()))
-                values.add ((float) child->getDoubleAttribute (key));
+                values.add ((float) parseNumber (child->getStringAttribute (key)).value_or (0.0));
 
             if (! values.isEmpty())
                 snapshot = std::move (values);
@@ -333,7 +352,13 @@ void PresetManager::replaceTree (juce::ValueTree newState)
 
 std::unique_ptr<juce::XmlElement> PresetManager::createTreeXml() const
 {
-    auto xml = apvts.copyState().createXml();
+    const auto tree = apvts.copyState();
+    auto xml = tree.createXml();
+
+    // The values in the C locale's form, whatever locale the host runs in.
+    for (int i = 0; i < tree.getNumChildren(); ++i)
+        if (const auto value = tree.getChild (i)[valueProperty]; value.isDouble() || value.isInt())
+            xml->getChildElement (i)->setAttribute (valueProperty, serialiseNumber ((double) value));
 
     // A restored state lives on in the tree; its name, folder and snapshot
     // are stale by now and are written afresh by the state save.
@@ -360,4 +385,62 @@ int PresetManager::findCurrentIndex() const
             return i;
 
     return -1;
+}
+
+bool PresetManager::isParsableXml (const char* utf8, size_t numBytes)
+{
+    if (numBytes > (size_t) std::numeric_limits<int>::max()
+        || ! juce::CharPointer_UTF8::isValidString (utf8, (int) numBytes))
+        return false;
+
+    const std::string_view text (utf8, numBytes);
+    return text.find ("<?", 1) == std::string_view::npos;
+}
+
+juce::String PresetManager::serialiseNumber (double value)
+{
+    // JUCE's own form of a double, with as many digits, but never through the
+    // C++ locale, which may write "0,5".
+    char buffer[64];
+    const auto magnitude = std::abs (value);
+    std::string text;
+
+    const auto trimFraction = [] (std::string digits)
+    {
+        const auto point = digits.find ('.');
+
+        if (point != std::string::npos)
+            while (digits.size() > point + 2 && digits.back() == '0')
+                digits.pop_back();
+
+        return digits;
+    };
+
+    if (magnitude >= 1.0e6 || magnitude <= 1.0e-5)
+    {
+        const auto written = std::to_chars (buffer, buffer + sizeof (buffer), value, std::chars_format::scientific, 15);
+        const std::string scientific (buffer, written.ptr);
+        const auto e = scientific.find ('e');
+        const auto negativeExponent = scientific[e + 1] == '-';
+        auto exponent = scientific.substr (e + 2);
+        exponent.erase (0, exponent.find_first_not_of ('0'));
+
+        text = trimFraction (scientific.substr (0, e));
+
+        if (! exponent.empty())
+            text += (negativeExponent ? "e-" : "e") + exponent;
+    }
+    else if ((double) (int) value == value)
+    {
+        text = std::string (buffer, std::to_chars (buffer, buffer + sizeof (buffer), value, std::chars_format::fixed, 1).ptr);
+    }
+    else
+    {
+        const int decimals = magnitude < 1.0 ? (magnitude >= 1.0e-1 ? 16 : magnitude >= 1.0e-2 ? 17 : magnitude >= 1.0e-3 ? 18 : magnitude >= 1.0e-4 ? 19 : 20)
+                           : magnitude < 1.0e1 ? 15 : magnitude < 1.0e2 ? 14 : magnitude < 1.0e3 ? 13
+                           : magnitude < 1.0e4 ? 12 : magnitude < 1.0e5 ? 11 : 10;
+        text = trimFraction (std::string (buffer, std::to_chars (buffer, buffer + sizeof (buffer), value, std::chars_format::fixed, decimals).ptr));
+    }
+
+    return juce::String (text);
 }

@@ -42,6 +42,15 @@ public:
     // tree carries all of them.
     void resetToUnsaved();
 
+    // Whether UTF-8 text may go to JUCE's XML parser: it must be valid UTF-8 and
+    // carry no processing instruction after the declaration, which we never
+    // write and on which the parser can run for ever.
+    static bool isParsableXml (const char* utf8, size_t numBytes);
+
+    // A number as JUCE writes doubles into XML, in the C locale's form whatever
+    // the C++ locale: presets and states read the same wherever they were made.
+    static juce::String serialiseNumber (double value);
+
     // Check a preset or folder name before it becomes part of a path.
     static juce::Result checkName (const juce::String& name);
     static juce::Result checkFolderName (const juce::String& folderName);
