@@ -57,12 +57,27 @@ Murmex2AudioProcessor::Murmex2AudioProcessor (const juce::File& presetRoot)
 
     for (const auto& spec : parameterTable)
         apvts.addParameterListener (spec.id, this);
+
+    apvts.state.addListener (&undoSteps);
 }
 
 Murmex2AudioProcessor::~Murmex2AudioProcessor()
 {
+    apvts.state.removeListener (&undoSteps);
+
     for (const auto& spec : parameterTable)
         apvts.removeParameterListener (spec.id, this);
+}
+
+void Murmex2AudioProcessor::UndoSteps::valueTreePropertyChanged (juce::ValueTree& tree, const juce::Identifier&)
+{
+    const auto parameter = tree["id"];
+
+    if (parameter != lastParameter)
+    {
+        undoManager.beginNewTransaction();
+        lastParameter = parameter;
+    }
 }
 
 const juce::String Murmex2AudioProcessor::getName() const { return "Murmex2"; }
@@ -101,6 +116,13 @@ void Murmex2AudioProcessor::getStateInformation (juce::MemoryBlock& destData)
 
 void Murmex2AudioProcessor::setStateInformation (const void* data, int sizeInBytes)
 {
+    // The XML text follows the 8-byte header of JUCE's packing.
+    constexpr int headerBytes = 8;
+
+    if (sizeInBytes > headerBytes
+        && ! PresetManager::isParsableXml (static_cast<const char*> (data) + headerBytes, (size_t) (sizeInBytes - headerBytes)))
+        return;
+
     if (auto xml = getXmlFromBinary (data, sizeInBytes))
         presetManager.restoreState (*xml);
 }

@@ -83,6 +83,21 @@ public:
     SynthVoice* voice = nullptr;
 
 private:
+    // Starts a new undo step whenever a different parameter changes. A run of
+    // changes to one parameter (a knob drag) stays one step, and automation of
+    // several parameters no longer piles up in one transaction that the
+    // history could never trim.
+    struct UndoSteps : juce::ValueTree::Listener
+    {
+        explicit UndoSteps (juce::UndoManager& um) : undoManager (um) {}
+        void valueTreePropertyChanged (juce::ValueTree& tree, const juce::Identifier& property) override;
+
+        juce::UndoManager& undoManager;
+        juce::var lastParameter;
+    };
+
+    UndoSteps undoSteps { undoManager };
+
     void copyParametersToVoice (const bool* oscOn);
     void applyPlayModes (juce::MidiBuffer& midi);
 

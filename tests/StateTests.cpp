@@ -542,3 +542,38 @@ TEST_F (StateTest, RandomMutationsOfAValidStateNeverLeaveABadValue)
             FAIL() << "mutation " << i << " adopted the folder " << m.currentPresetFolder;
     }
 }
+
+// Automation reaches the tree on the message thread and is recorded for undo:
+// the history must stay bounded however long a session runs, and a run of
+// changes to one parameter is one undo step.
+TEST (UndoHistory, StaysBoundedUnderAutomationAndKeepsOneStepPerRun)
+{
+    TempFolder presets;
+    Murmex2AudioProcessor processor (presets.folder);
+    auto& undo = processor.undoManager;
+    juce::Random random (7);
+
+    const auto setValue = [&] (const char* id, float value)
+    {
+        processor.apvts.state.getChildWithProperty ("id", id).setProperty ("value", value, &undo);
+    };
+
+    for (int i = 0; i < 200000; ++i)
+        setValue (parameterTable[(size_t) random.nextInt (numParameters)].id, random.nextFloat());
+
+    EXPECT_LT (undo.getNumberOfUnitsTakenUpByStoredCommands(), 40000);
+
+    undo.clearUndoHistory();
+    const float volumeBefore = processor.volumeParam->load();
+    const float driveBefore = processor.filterDriveParam->load();
+
+    for (int i = 0; i < 100; ++i)
+        setValue (ParamIDs::filterDrive, 1.0f + (float) i * 0.05f);
+
+    setValue (ParamIDs::volume, -6.0f);
+    undo.undo();
+    EXPECT_FLOAT_EQ (processor.volumeParam->load(), volumeBefore);
+    EXPECT_FLOAT_EQ (processor.filterDriveParam->load(), 5.95f);
+    undo.undo();
+    EXPECT_FLOAT_EQ (processor.filterDriveParam->load(), driveBefore) << "the whole run of Filter Drive changes is one step";
+}
