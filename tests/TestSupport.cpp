@@ -1,10 +1,11 @@
 #include "TestSupport.h"
 
 #include <cstdlib>
+#include <unistd.h>
 
 TempFolder::TempFolder()
     : folder (juce::File::getSpecialLocation (juce::File::tempDirectory)
-                  .getNonexistentChildFile ("murmex2-test", "", false))
+                  .getNonexistentChildFile ("murmex2-test-" + juce::String ((int) getpid()), "", false))
 {
     folder.createDirectory();
 }

@@ -15,6 +15,7 @@ packages=(
     libx11-dev libxrandr-dev libxinerama-dev libxcursor-dev libxext-dev libxcomposite-dev libgl-dev
     libpng-dev libjpeg-dev zlib1g-dev
     googletest libgtest-dev libbenchmark-dev
+    clang-14 locales
 )
 
 missing=()
@@ -41,7 +42,12 @@ case "$job" in
         (cd "$top" && "$build/murmex2-render")
         ;;
     test)
-        ctest --test-dir "$build" --output-on-failure -j "$(nproc)"
+        # Unit tests, then the validator on the built bundles, then the suites
+        # under AddressSanitizer (with short fuzzing runs) and ThreadSanitizer.
+        ctest --test-dir "$build" -L unit --output-on-failure -j "$(nproc)"
+        ctest --test-dir "$build" -L validate --output-on-failure -j "$(nproc)"
+        "$top/tools/sanitize.sh" asan
+        "$top/tools/sanitize.sh" tsan
         ;;
     *)
         echo "usage: tools/build.sh [demo|test]" >&2

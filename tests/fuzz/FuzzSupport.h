@@ -1,0 +1,31 @@
+#pragma once
+
+#include "PluginProcessor.h"
+
+#include <cstdlib>
+
+// One instance for the whole run, on a preset root of its own, with the JUCE
+// runtime the processor's value tree needs.
+struct FuzzInstance
+{
+    FuzzInstance()
+        : root (juce::File::getSpecialLocation (juce::File::tempDirectory)
+                    .getNonexistentChildFile (juce::File::getSpecialLocation (juce::File::currentExecutableFile).getFileName(), "", false)),
+          processor (root)
+    {
+    }
+
+    ~FuzzInstance() { root.deleteRecursively(); }
+
+    // Whatever was restored, every parameter must hold a value of its range.
+    void expectValidValues()
+    {
+        for (const auto& spec : parameterTable)
+            if (const auto v = processor.apvts.getRawParameterValue (spec.id)->load(); ! (v >= spec.minimum && v <= spec.maximum))
+                std::abort();
+    }
+
+    const juce::ScopedJuceInitialiser_GUI runtime;
+    const juce::File root;
+    Murmex2AudioProcessor processor;
+};
