@@ -10,28 +10,28 @@ juce::AudioProcessorValueTreeState::ParameterLayout createParameterLayout()
     std::vector<std::unique_ptr<juce::RangedAudioParameter>> parameters;
     parameters.reserve (parameterTable.size());
 
-    for (const auto& spec : parameterTable)
+    for (const auto& parameterRow : parameterTable)
     {
-        const juce::ParameterID parameterId { spec.id, 1 };
+        const juce::ParameterID parameterId { parameterRow.id, 1 };
 
-        switch (spec.kind)
+        switch (parameterRow.kind)
         {
             case ParamKind::continuous:
                 parameters.push_back (std::make_unique<juce::AudioParameterFloat> (
-                    parameterId, spec.id,
-                    juce::NormalisableRange<float> (spec.minimum, spec.maximum, spec.step, 1.0f, false),
-                    spec.defaultValue, spec.label, juce::AudioProcessorParameter::genericParameter,
+                    parameterId, parameterRow.id,
+                    juce::NormalisableRange<float> (parameterRow.minimum, parameterRow.maximum, parameterRow.step, 1.0f, false),
+                    parameterRow.defaultValue, parameterRow.label, juce::AudioProcessorParameter::genericParameter,
                     valueToText, textToValue));
                 break;
 
             case ParamKind::stepped:
                 parameters.push_back (std::make_unique<juce::AudioParameterInt> (
-                    parameterId, spec.id, (int) spec.minimum, (int) spec.maximum, (int) spec.defaultValue));
+                    parameterId, parameterRow.id, (int) parameterRow.minimum, (int) parameterRow.maximum, (int) parameterRow.defaultValue));
                 break;
 
             case ParamKind::toggle:
                 parameters.push_back (std::make_unique<juce::AudioParameterBool> (
-                    parameterId, spec.id, spec.defaultValue > 0.5f));
+                    parameterId, parameterRow.id, parameterRow.defaultValue > 0.5f));
                 break;
         }
     }
@@ -41,9 +41,9 @@ juce::AudioProcessorValueTreeState::ParameterLayout createParameterLayout()
 
 const ParamSpec* findParamSpec (const juce::String& id)
 {
-    for (const auto& spec : parameterTable)
-        if (id == spec.id)
-            return &spec;
+    for (const auto& parameterRow : parameterTable)
+        if (id == parameterRow.id)
+            return &parameterRow;
 
     return nullptr;
 }

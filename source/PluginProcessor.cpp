@@ -55,8 +55,8 @@ Murmex2AudioProcessor::Murmex2AudioProcessor (const juce::File& presetRoot)
 
     filteredMidi.ensureSize (reservedMidiBytes);
 
-    for (const auto& spec : parameterTable)
-        apvts.addParameterListener (spec.id, this);
+    for (const auto& parameterRow : parameterTable)
+        apvts.addParameterListener (parameterRow.id, this);
 
     apvts.state.addListener (&undoSteps);
 }
@@ -65,8 +65,8 @@ Murmex2AudioProcessor::~Murmex2AudioProcessor()
 {
     apvts.state.removeListener (&undoSteps);
 
-    for (const auto& spec : parameterTable)
-        apvts.removeParameterListener (spec.id, this);
+    for (const auto& parameterRow : parameterTable)
+        apvts.removeParameterListener (parameterRow.id, this);
 }
 
 void Murmex2AudioProcessor::UndoSteps::valueTreePropertyChanged (juce::ValueTree& tree, const juce::Identifier&)

@@ -65,12 +65,12 @@ namespace
         return number;
     }
 
-    float sanitisedValue (const juce::var& value, const ParamSpec& spec)
+    float sanitisedValue (const juce::var& value, const ParamSpec& parameterRow)
     {
         if (const auto number = parseNumber (value.toString()))
-            return (float) juce::jlimit ((double) spec.minimum, (double) spec.maximum, *number);
+            return (float) juce::jlimit ((double) parameterRow.minimum, (double) parameterRow.maximum, *number);
 
-        return spec.defaultValue;
+        return parameterRow.defaultValue;
     }
 
     // The tree keeps the type it was made with, so a root tag that matched
@@ -336,15 +336,15 @@ void PresetManager::replaceTree (juce::ValueTree newState)
     // child left without one would stay so in every state and preset saved
     // meanwhile: each child gets its value now, the default where it has none.
     for (auto child : newState)
-        if (const auto* spec = findParamSpec (child[idProperty].toString()))
-            child.setProperty (valueProperty, sanitisedValue (child[valueProperty], *spec), nullptr);
+        if (const auto* parameterRow = findParamSpec (child[idProperty].toString()))
+            child.setProperty (valueProperty, sanitisedValue (child[valueProperty], *parameterRow), nullptr);
 
     // The tree would give a parameter without a child its default; it keeps
     // its current value instead.
-    for (const auto& spec : parameterTable)
-        if (! hasChildWithId (newState, spec.id))
-            newState.appendChild (juce::ValueTree (paramType, { { idProperty, spec.id },
-                                                                { valueProperty, apvts.getRawParameterValue (spec.id)->load() } }),
+    for (const auto& parameterRow : parameterTable)
+        if (! hasChildWithId (newState, parameterRow.id))
+            newState.appendChild (juce::ValueTree (paramType, { { idProperty, parameterRow.id },
+                                                                { valueProperty, apvts.getRawParameterValue (parameterRow.id)->load() } }),
                                   nullptr);
 
     apvts.replaceState (newState);

@@ -59,9 +59,9 @@ void SynthVoice::prepareVoice (double sampleRate, int samplesPerBlock, int numOu
 
     envelope.setSampleRate (sampleRate);
 
-    const juce::dsp::ProcessSpec spec { sampleRate, (juce::uint32) juce::jmax (1, samplesPerBlock),
+    const juce::dsp::ProcessSpec processSpec { sampleRate, (juce::uint32) juce::jmax (1, samplesPerBlock),
                                         (juce::uint32) juce::jmax (1, numOutputChannels) };
-    ladder.prepare (spec);
+    ladder.prepare (processSpec);
     ladder.setMode (juce::dsp::LadderFilterMode::LPF24);
 
     // Both corners stay below Nyquist at the lowest rates. The coefficients come
@@ -69,18 +69,18 @@ void SynthVoice::prepareVoice (double sampleRate, int samplesPerBlock, int numOu
     // not on the audio thread's first sample.
     const float nyquistLimit = 0.5f * sr * 0.9f;
     toneLowPass.coefficients = juce::dsp::IIR::Coefficients<float>::makeFirstOrderLowPass (sampleRate, juce::jmin (nyquistLimit, 5000.0f));
-    toneLowPass.prepare (spec);
+    toneLowPass.prepare (processSpec);
     bassPeak.coefficients = juce::dsp::IIR::Coefficients<float>::makePeakFilter (sampleRate, juce::jmin (nyquistLimit, 70.0f), 0.4f, 2.1f);
-    bassPeak.prepare (spec);
+    bassPeak.prepare (processSpec);
 
-    gain.prepare (spec);
+    gain.prepare (processSpec);
     gain.setRampDurationSeconds (0.0);
     gain.setGainDecibels (volumeDb);
 
     outputTube.setup (1.0f, 1.0f, 1.1220185f, 3.0f, 10.0f, sr);
 
     // Room for a whole host block, so rendering never has to grow it.
-    synthBuffer.setSize ((int) spec.numChannels, (int) spec.maximumBlockSize, false, true, true);
+    synthBuffer.setSize ((int) processSpec.numChannels, (int) processSpec.maximumBlockSize, false, true, true);
 
     delaySamples = juce::jmax (1, (juce::int32) (0.003f * sr));
     delayLine.assign ((size_t) delaySamples + 2, 0.0f);

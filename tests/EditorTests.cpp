@@ -219,8 +219,8 @@ TEST_F (EditorTest, EveryControlDrivesItsOwnParameterOnly)
     {
         std::vector<float> v;
 
-        for (const auto& spec : parameterTable)
-            v.push_back (raw (spec.id));
+        for (const auto& parameterRow : parameterTable)
+            v.push_back (raw (parameterRow.id));
 
         return v;
     };
@@ -522,8 +522,8 @@ TEST_F (EditorTest, ResetForgetsThePresetAndKeepsEveryValueInTheTree)
     Murmex2AudioProcessor restored (root.folder);
     restored.setStateInformation (state.getData(), (int) state.getSize());
 
-    for (const auto& spec : parameterTable)
-        EXPECT_FLOAT_EQ (restored.apvts.getRawParameterValue (spec.id)->load(), raw (spec.id)) << spec.id;
+    for (const auto& parameterRow : parameterTable)
+        EXPECT_FLOAT_EQ (restored.apvts.getRawParameterValue (parameterRow.id)->load(), raw (parameterRow.id)) << parameterRow.id;
 
     editor->timerCallback();
     EXPECT_EQ (box (*editor).getText(), "-- unsaved --");

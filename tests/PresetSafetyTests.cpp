@@ -27,8 +27,8 @@ namespace
     {
         std::vector<float> values;
 
-        for (const auto& spec : parameterTable)
-            values.push_back (p.apvts.getRawParameterValue (spec.id)->load());
+        for (const auto& parameterRow : parameterTable)
+            values.push_back (p.apvts.getRawParameterValue (parameterRow.id)->load());
 
         return values;
     }

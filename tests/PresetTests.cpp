@@ -399,15 +399,15 @@ TEST_F (PresetLibrary, FactoryFilesHoldTheirTableRows)
         presets().loadPresetByIndex (index);
         ASSERT_EQ (presets().currentPresetName, row.name);
 
-        for (const auto& spec : parameterTable)
+        for (const auto& parameterRow : parameterTable)
         {
-            auto expected = spec.defaultValue;
+            auto expected = parameterRow.defaultValue;
 
             for (const auto& [id, value] : row.settings)
-                if (juce::String (id) == spec.id)
+                if (juce::String (id) == parameterRow.id)
                     expected = value;
 
-            EXPECT_NEAR (raw (spec.id), expected, 0.5f * spec.step) << row.name << ": " << spec.id;
+            EXPECT_NEAR (raw (parameterRow.id), expected, 0.5f * parameterRow.step) << row.name << ": " << parameterRow.id;
         }
     }
 }

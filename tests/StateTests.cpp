@@ -17,23 +17,23 @@ namespace
     // A value inside every range that differs from every default.
     void setAllAwayFromDefaults (Murmex2AudioProcessor& p)
     {
-        for (const auto& spec : parameterTable)
-            set (p, spec.id, spec.kind == ParamKind::toggle ? 1.0f - spec.defaultValue
-                                                            : spec.minimum + 0.77f * (spec.maximum - spec.minimum));
+        for (const auto& parameterRow : parameterTable)
+            set (p, parameterRow.id, parameterRow.kind == ParamKind::toggle ? 1.0f - parameterRow.defaultValue
+                                                            : parameterRow.minimum + 0.77f * (parameterRow.maximum - parameterRow.minimum));
     }
 
     void expectSameValues (Murmex2AudioProcessor& expected, Murmex2AudioProcessor& actual)
     {
-        for (const auto& spec : parameterTable)
-            EXPECT_EQ (raw (actual, spec.id), raw (expected, spec.id)) << spec.id;
+        for (const auto& parameterRow : parameterTable)
+            EXPECT_EQ (raw (actual, parameterRow.id), raw (expected, parameterRow.id)) << parameterRow.id;
     }
 
     // Returns the first parameter whose raw value is non-finite or out of range.
     juce::String findBadValue (Murmex2AudioProcessor& p)
     {
-        for (const auto& spec : parameterTable)
-            if (const auto v = raw (p, spec.id); ! (std::isfinite (v) && v >= spec.minimum && v <= spec.maximum))
-                return spec.id + juce::String (" = ") + juce::String (v);
+        for (const auto& parameterRow : parameterTable)
+            if (const auto v = raw (p, parameterRow.id); ! (std::isfinite (v) && v >= parameterRow.minimum && v <= parameterRow.maximum))
+                return parameterRow.id + juce::String (" = ") + juce::String (v);
 
         return {};
     }
@@ -343,10 +343,10 @@ TEST_F (StateTest, StateOfAnotherParameterSetRestoresTheCommonParameters)
 
     for (int i = 0; i < common; ++i)
     {
-        const auto& spec = parameterTable[(size_t) i];
+        const auto& parameterRow = parameterTable[(size_t) i];
         auto* param = state.createNewChildElement ("PARAM");
-        param->setAttribute ("id", spec.id);
-        param->setAttribute ("value", spec.maximum);
+        param->setAttribute ("id", parameterRow.id);
+        param->setAttribute ("value", parameterRow.maximum);
     }
 
     for (auto* unknown : { "Chorus", "Osc9 On/Off", "" })
@@ -363,15 +363,15 @@ TEST_F (StateTest, StateOfAnotherParameterSetRestoresTheCommonParameters)
     setAllAwayFromDefaults (*p);
     juce::Array<float> before;
 
-    for (const auto& spec : parameterTable)
-        before.add (raw (*p, spec.id));
+    for (const auto& parameterRow : parameterTable)
+        before.add (raw (*p, parameterRow.id));
 
     restore (*p, pack (state));
 
     for (int i = 0; i < numParameters; ++i)
     {
-        const auto& spec = parameterTable[(size_t) i];
-        EXPECT_FLOAT_EQ (raw (*p, spec.id), i < common ? spec.maximum : before[i]) << spec.id;
+        const auto& parameterRow = parameterTable[(size_t) i];
+        EXPECT_FLOAT_EQ (raw (*p, parameterRow.id), i < common ? parameterRow.maximum : before[i]) << parameterRow.id;
     }
 
     EXPECT_EQ (p->presetManager.snapshot.size(), 40);
@@ -429,12 +429,12 @@ TEST_F (StateTest, ValuesFromOutsideAreSanitised)
 
     const auto expectSanitised = [] (Murmex2AudioProcessor& p, Expect expect)
     {
-        for (const auto& spec : parameterTable)
+        for (const auto& parameterRow : parameterTable)
         {
-            const auto expected = expect == Expect::minimum ? spec.minimum
-                                : expect == Expect::maximum ? spec.maximum
-                                                            : spec.defaultValue;
-            EXPECT_NEAR (raw (p, spec.id), expected, 1.0e-4f * (spec.maximum - spec.minimum)) << spec.id;
+            const auto expected = expect == Expect::minimum ? parameterRow.minimum
+                                : expect == Expect::maximum ? parameterRow.maximum
+                                                            : parameterRow.defaultValue;
+            EXPECT_NEAR (raw (p, parameterRow.id), expected, 1.0e-4f * (parameterRow.maximum - parameterRow.minimum)) << parameterRow.id;
         }
     };
 

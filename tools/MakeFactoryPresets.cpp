@@ -19,12 +19,12 @@ namespace
 
         for (const auto& [id, value] : row.settings)
         {
-            const auto* spec = findParamSpec (id);
+            const auto* parameterRow = findParamSpec (id);
 
-            if (spec == nullptr)
+            if (parameterRow == nullptr)
                 return juce::Result::fail (juce::String ("no parameter \"") + id + "\"");
 
-            if (! (value >= spec->minimum && value <= spec->maximum))
+            if (! (value >= parameterRow->minimum && value <= parameterRow->maximum))
                 return juce::Result::fail (juce::String (id) + " " + juce::String (value) + " is out of range");
 
             auto* parameter = processor.apvts.getParameter (id);

@@ -60,25 +60,25 @@ namespace
         return (juce::uint64) value;
     }
 
-    juce::String describeRange (const ParamSpec& spec)
+    juce::String describeRange (const ParamSpec& parameterRow)
     {
-        if (spec.kind == ParamKind::toggle)
+        if (parameterRow.kind == ParamKind::toggle)
             return "0 or 1";
 
-        const auto range = "from " + formatNumber (spec.minimum) + " to " + formatNumber (spec.maximum);
-        return spec.kind == ParamKind::stepped ? "a whole number " + range : range;
+        const auto range = "from " + formatNumber (parameterRow.minimum) + " to " + formatNumber (parameterRow.maximum);
+        return parameterRow.kind == ParamKind::stepped ? "a whole number " + range : range;
     }
 
-    bool fitsRange (const ParamSpec& spec, double value)
+    bool fitsRange (const ParamSpec& parameterRow, double value)
     {
         // Compared as the parameter stores it, so typing its maximum 0.98 is accepted.
         const auto v = (float) value;
 
-        if (spec.kind == ParamKind::toggle)
+        if (parameterRow.kind == ParamKind::toggle)
             return v == 0.0f || v == 1.0f;
 
-        const bool whole = spec.kind != ParamKind::stepped || v == std::floor (v);
-        return whole && v >= spec.minimum && v <= spec.maximum;
+        const bool whole = parameterRow.kind != ParamKind::stepped || v == std::floor (v);
+        return whole && v >= parameterRow.minimum && v <= parameterRow.maximum;
     }
 
     std::optional<ParameterSetting> parseSetting (const juce::String& text, juce::String& error)
@@ -92,9 +92,9 @@ namespace
         // Ids hold blanks and slashes but never '=', so the first one ends the id.
         const auto id = text.upToFirstOccurrenceOf ("=", false, false).trim();
         const auto valueText = text.fromFirstOccurrenceOf ("=", false, false).trim();
-        const auto* spec = findParamSpec (id);
+        const auto* parameterRow = findParamSpec (id);
 
-        if (spec == nullptr)
+        if (parameterRow == nullptr)
         {
             error = "unknown parameter " + quoted (id) + " (--help lists them)";
             return std::nullopt;
@@ -104,8 +104,8 @@ namespace
 
         if (! value.has_value())
             error = quoted (id) + " must be a number, not " + quoted (valueText);
-        else if (! fitsRange (*spec, *value))
-            error = quoted (id) + " must be " + describeRange (*spec) + ", not " + valueText;
+        else if (! fitsRange (*parameterRow, *value))
+            error = quoted (id) + " must be " + describeRange (*parameterRow) + ", not " + valueText;
         else
             return ParameterSetting { id, (float) *value };
 
@@ -521,11 +521,11 @@ juce::String getHelpText()
             "\n"
             "Parameters:\n";
 
-    for (const auto& spec : parameterTable)
+    for (const auto& parameterRow : parameterTable)
     {
-        auto range = describeRange (spec) + juce::String (spec.label);
-        text << "  " << quoted (spec.id).paddedRight (' ', 26) << range.paddedRight (' ', 30)
-             << "default " << formatNumber (spec.defaultValue) << "\n";
+        auto range = describeRange (parameterRow) + juce::String (parameterRow.label);
+        text << "  " << quoted (parameterRow.id).paddedRight (' ', 26) << range.paddedRight (' ', 30)
+             << "default " << formatNumber (parameterRow.defaultValue) << "\n";
     }
 
     return text;

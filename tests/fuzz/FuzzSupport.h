@@ -20,8 +20,8 @@ struct FuzzInstance
     // Whatever was restored, every parameter must hold a value of its range.
     void expectValidValues()
     {
-        for (const auto& spec : parameterTable)
-            if (const auto v = processor.apvts.getRawParameterValue (spec.id)->load(); ! (v >= spec.minimum && v <= spec.maximum))
+        for (const auto& parameterRow : parameterTable)
+            if (const auto v = processor.apvts.getRawParameterValue (parameterRow.id)->load(); ! (v >= parameterRow.minimum && v <= parameterRow.maximum))
                 std::abort();
     }
 

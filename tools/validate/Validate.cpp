@@ -207,9 +207,9 @@ namespace
                 return;
 
             // In table order, whatever order the format lists them in.
-            for (const auto& spec : parameterTable)
+            for (const auto& parameterRow : parameterTable)
                 for (auto* parameter : plugin->getParameters())
-                    if (parameter->getName (1024) == spec.id)
+                    if (parameter->getName (1024) == parameterRow.id)
                         parameters.add (parameter);
 
             if (! setChannels (channels))
@@ -284,7 +284,7 @@ namespace
         double rate = 0.0;
     };
 
-    float normalised (const ParamSpec& spec, float value) { return (value - spec.minimum) / (spec.maximum - spec.minimum); }
+    float normalised (const ParamSpec& parameterRow, float value) { return (value - parameterRow.minimum) / (parameterRow.maximum - parameterRow.minimum); }
 
     // Sets every parameter to a random value, as host automation would; with
     // `onGrid`, to values the parameter can hold exactly, so that what the host
@@ -293,12 +293,12 @@ namespace
     {
         for (int i = 0; i < host.parameters.size(); ++i)
         {
-            const auto& spec = parameterTable[(size_t) i];
+            const auto& parameterRow = parameterTable[(size_t) i];
             auto value = random.nextFloat();
 
             if (onGrid)
             {
-                const auto steps = std::round ((spec.maximum - spec.minimum) / spec.step);
+                const auto steps = std::round ((parameterRow.maximum - parameterRow.minimum) / parameterRow.step);
                 value = (float) (std::round (value * steps) / steps);
             }
 
@@ -430,14 +430,14 @@ namespace
 
         for (int i = 0; i < juce::jmin (numParameters, host.parameters.size()); ++i)
         {
-            const auto& spec = parameterTable[(size_t) i];
+            const auto& parameterRow = parameterTable[(size_t) i];
             auto* param = host.parameters[i];
-            const juce::String id (spec.id);
+            const juce::String id (parameterRow.id);
 
-            check.expect (std::abs (param->getDefaultValue() - normalised (spec, spec.defaultValue)) < 1.0e-6f,
-                          id + ": default " + juce::String (param->getDefaultValue()) + ", expected " + juce::String (normalised (spec, spec.defaultValue)));
+            check.expect (std::abs (param->getDefaultValue() - normalised (parameterRow, parameterRow.defaultValue)) < 1.0e-6f,
+                          id + ": default " + juce::String (param->getDefaultValue()) + ", expected " + juce::String (normalised (parameterRow, parameterRow.defaultValue)));
 
-            if (spec.kind == ParamKind::toggle)
+            if (parameterRow.kind == ParamKind::toggle)
             {
                 check.expect (param->getNumSteps() == 2, id + ": " + juce::String (param->getNumSteps()) + " steps, expected 2");
                 check.expect (param->getText (0.0f, 1024) != param->getText (1.0f, 1024), id + ": on and off read alike");
@@ -447,17 +447,17 @@ namespace
                 // Both ends of the range, read back as numbers.
                 for (const auto end : { 0.0f, 1.0f })
                 {
-                    const auto expected = end == 0.0f ? spec.minimum : spec.maximum;
+                    const auto expected = end == 0.0f ? parameterRow.minimum : parameterRow.maximum;
                     const auto text = param->getText (end, 1024);
                     check.expect (std::abs (text.getFloatValue() - expected) <= 1.0e-4f * juce::jmax (1.0f, std::abs (expected)),
                                   id + ": reads \"" + text + "\" at " + juce::String (end) + ", expected " + juce::String (expected));
                 }
 
-                if (target.isVst3() && spec.kind == ParamKind::continuous)
+                if (target.isVst3() && parameterRow.kind == ParamKind::continuous)
                 {
-                    check.expect (param->getText (0.0f, 1024) == juce::String (spec.minimum, 2),
+                    check.expect (param->getText (0.0f, 1024) == juce::String (parameterRow.minimum, 2),
                                   id + ": minimum reads \"" + param->getText (0.0f, 1024) + "\"");
-                    check.expect (param->getLabel() == spec.label, id + ": label \"" + param->getLabel() + "\"");
+                    check.expect (param->getLabel() == parameterRow.label, id + ": label \"" + param->getLabel() + "\"");
                 }
 
             }
@@ -951,15 +951,15 @@ namespace
         return blob;
     }
 
-    bool isValidValue (const ParamSpec& spec, float value)
+    bool isValidValue (const ParamSpec& parameterRow, float value)
     {
         if (! std::isfinite (value) || value < 0.0f || value > 1.0f)
             return false;
 
-        if (spec.kind == ParamKind::continuous)
+        if (parameterRow.kind == ParamKind::continuous)
             return true;
 
-        const auto steps = (spec.maximum - spec.minimum) * value;
+        const auto steps = (parameterRow.maximum - parameterRow.minimum) * value;
         return std::abs (steps - std::round (steps)) < 1.0e-4f;
     }
 
@@ -998,14 +998,14 @@ namespace
 
             for (size_t p = 0; p < now.size(); ++p)
             {
-                const auto& spec = parameterTable[p];
+                const auto& parameterRow = parameterTable[p];
 
                 // The host reads values back from the plug-in after a restore, within a rounding.
                 if (blob.mustChangeNothing)
-                    check.expect (std::abs (now[p] - previous[p]) <= 1.0e-6f, where + " should change nothing but moved " + spec.id
+                    check.expect (std::abs (now[p] - previous[p]) <= 1.0e-6f, where + " should change nothing but moved " + parameterRow.id
                                   + " from " + juce::String (previous[p], 7) + " to " + juce::String (now[p], 7));
                 else
-                    check.expect (isValidValue (spec, now[p]), where + " left " + spec.id + " at " + juce::String (now[p]));
+                    check.expect (isValidValue (parameterRow, now[p]), where + " left " + parameterRow.id + " at " + juce::String (now[p]));
             }
 
             // Now and then the instrument must still play cleanly and save.
