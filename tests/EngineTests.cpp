@@ -522,7 +522,7 @@ TEST (Voice, ZeroLengthStagesSoundAtSustainAndStopDead)
 
     auto on = noteOn (60);
     fx.render (on, 64);
-    EXPECT_FALSE (fx.voice().envelope.isActive() == false);
+    EXPECT_TRUE (fx.voice().envelope.isActive());
 
     auto off = noteOff (60, 10);
     const auto& out = fx.render (off, 64);
