@@ -15,17 +15,61 @@ namespace
 
     constexpr int lanes = SwarmBank::numOscillators;
 
-    // a where the lane mask is set, b elsewhere, bit for bit. GCC vectorises
-    // these blends where it gives up on several selects in one loop.
-    inline float blend (juce::int32 mask, float a, float b) noexcept
+    // A run ends at the next drift draw at the latest, every 64 samples.
+    constexpr int maxRunLength = 64;
+
+    // The sums of eight samples' lanes at once. The 8 × 8 block is transposed,
+    // so that the lanes are added one after another for all eight samples,
+    // in the same order as the lanes of one sample alone.
+    forcedinline FloatLanes sumLanesOfEight (const FloatLanes* rows) noexcept
     {
-        juce::uint32 ia, ib;
-        std::memcpy (&ia, &a, sizeof (ia));
-        std::memcpy (&ib, &b, sizeof (ib));
-        const auto bits = (ia & (juce::uint32) mask) | (ib & ~(juce::uint32) mask);
-        float result;
-        std::memcpy (&result, &bits, sizeof (result));
-        return result;
+        const auto low = [] (FloatLanes a, FloatLanes b)  { return __builtin_shufflevector (a, b, 0, 8, 1, 9, 4, 12, 5, 13); };
+        const auto high = [] (FloatLanes a, FloatLanes b) { return __builtin_shufflevector (a, b, 2, 10, 3, 11, 6, 14, 7, 15); };
+        const auto even = [] (FloatLanes a, FloatLanes b) { return __builtin_shufflevector (a, b, 0, 1, 8, 9, 4, 5, 12, 13); };
+        const auto odd = [] (FloatLanes a, FloatLanes b)  { return __builtin_shufflevector (a, b, 2, 3, 10, 11, 6, 7, 14, 15); };
+        const auto firstHalves = [] (FloatLanes a, FloatLanes b)  { return __builtin_shufflevector (a, b, 0, 1, 2, 3, 8, 9, 10, 11); };
+        const auto secondHalves = [] (FloatLanes a, FloatLanes b) { return __builtin_shufflevector (a, b, 4, 5, 6, 7, 12, 13, 14, 15); };
+
+        // Pairs of rows interleaved, then quads: lanes k and k + 4 of four rows.
+        const auto t0 = low (rows[0], rows[1]), t1 = high (rows[0], rows[1]);
+        const auto t2 = low (rows[2], rows[3]), t3 = high (rows[2], rows[3]);
+        const auto t4 = low (rows[4], rows[5]), t5 = high (rows[4], rows[5]);
+        const auto t6 = low (rows[6], rows[7]), t7 = high (rows[6], rows[7]);
+        const auto u0 = even (t0, t2), u1 = odd (t0, t2), u2 = even (t1, t3), u3 = odd (t1, t3);
+        const auto u4 = even (t4, t6), u5 = odd (t4, t6), u6 = even (t5, t7), u7 = odd (t5, t7);
+
+        FloatLanes sum {};
+        sum += firstHalves (u0, u4);
+        sum += firstHalves (u1, u5);
+        sum += firstHalves (u2, u6);
+        sum += firstHalves (u3, u7);
+        sum += secondHalves (u0, u4);
+        sum += secondHalves (u1, u5);
+        sum += secondHalves (u2, u6);
+        sum += secondHalves (u3, u7);
+        return sum;
+    }
+
+    // Each sample of the run: its lanes summed in oscillator order, scaled by gain.
+    forcedinline void mixRun (const FloatLanes* laneOut, int numSamples, float gain, float* out) noexcept
+    {
+        int i = 0;
+
+        for (; i + 8 <= numSamples; i += 8)
+        {
+            const FloatLanes mixed = sumLanesOfEight (laneOut + i) * gain;
+            std::memcpy (out + i, &mixed, sizeof (mixed));
+        }
+
+        for (; i < numSamples; ++i)
+        {
+            float sum = 0.0f;
+
+            for (int lane = 0; lane < lanes; ++lane)
+                sum += laneOut[i][lane];
+
+            out[i] = sum * gain;
+        }
     }
 }
 
@@ -72,16 +116,28 @@ void TubeCurve::updateCoefficients() noexcept
 
 float Tube::perform (float x) noexcept
 {
+    process (&x, 1);
+    return x;
+}
+
+MURMEX2_AVX2_CLONES
+void Tube::process (float* samples, int numSamples) noexcept
+{
     updateIfNeeded();
 
-    const auto step = tubeStep (*this, x, hpPrevIn, hpPrevOut, dcPrevIn, dcPrevOut);
-    lastShaped = step.shaped;
-    hpPrevIn = step.hpPrevIn;
-    hpPrevOut = step.hpPrevOut;
-    dcPrevIn = step.dcPrevIn;
-    dcPrevOut = step.dcPrevOut;
-    lastOutput = step.out;
-    return step.out;
+    // Local copies, so that the stores to samples cannot alias the coefficients.
+    const TubeCurve curve = *this;
+    auto s = state;
+    float shaped = lastShaped;
+
+    for (int i = 0; i < numSamples; ++i)
+        samples[i] = tubeStep (curve, samples[i], s, shaped);
+
+    state = s;
+    lastShaped = shaped;
+
+    if (numSamples > 0)
+        lastOutput = samples[numSamples - 1];
 }
 
 //==============================================================================
@@ -116,137 +172,170 @@ void SwarmBank::seedDrift (juce::uint64 seed) noexcept
 
 void SwarmBank::setLanes (const juce::int32* on) noexcept
 {
-    std::copy (on, on + lanes, laneOn.begin());
+    for (int i = 0; i < lanes; ++i)
+        laneOn[i] = on[i];
     lanesChanged = true;
 }
 
-// Eight lanes fill one AVX register; the same arithmetic runs with SSE where
-// AVX2 is missing, and neither uses fused multiply-adds, so both sound alike.
-// Clang names its clones apart from the plain symbol that other files call,
-// so only GCC builds get them.
-#if defined (__x86_64__) && defined (__GNUC__) && ! defined (__clang__) && ! defined (__APPLE__)
- __attribute__ ((target_clones ("avx2", "default")))
-#endif
-void SwarmBank::process (float pitch, float spread, const float* detune, const float* spreadFactor,
-                         int waveform, float* out) noexcept
+MURMEX2_AVX2_CLONES
+void SwarmBank::render (const float* pitch, const float* spread, bool perSample, const float* detune,
+                        const float* spreadFactor, int waveform, float gain, float* out, int numSamples) noexcept
 {
-    const auto* on = laneOn.data();
-
-    // Each lane draws a new drift on every 64th sample it plays. Between draws
-    // only the counters move; the lanes are looked at one by one when the next
-    // draw is due, or when lanes were switched on or off.
-    bool refresh = lanesChanged;
-
-    if (samplesToDraw == 0 || lanesChanged)
-    {
-        juce::int32 soonest = 64;
-
-        for (size_t i = 0; i < (size_t) lanes; ++i)
-        {
-            if (on[i] == 0)
-                continue;
-
-            if (driftCounter[i] >= 63)
-            {
-                driftCounter[i] = 0;
-                drift[i] = (random[i].nextFloat() - 0.5f) * 0.1f;
-            }
-            else
-            {
-                ++driftCounter[i];
-            }
-
-            soonest = juce::jmin (soonest, 63 - driftCounter[i]);
-        }
-
-        samplesToDraw = soonest;
-        lanesChanged = false;
-        refresh = true;
-    }
-    else
-    {
-        for (int i = 0; i < lanes; ++i)
-            driftCounter[(size_t) i] += on[i] & 1;
-
-        --samplesToDraw;
-    }
-
-    // A lane's frequency follows its note, which moves with the shared pitch,
-    // the spread and its drift.
-    if (refresh || pitch != lastPitch || spread != lastSpread)
-    {
-        lastPitch = pitch;
-        lastSpread = spread;
-
-        for (size_t i = 0; i < (size_t) lanes; ++i)
-        {
-            const float note = (pitch + detune[i]) + spreadFactor[i] * spread + drift[i];
-
-            if (on[i] != 0 && note != frequencyNote[i])
-            {
-                frequencyNote[i] = note;
-                frequency[i] = juce::jlimit (20.0f, 15000.0f, noteToHz (note));
-            }
-        }
-    }
-
-    alignas (32) Lanes<float> wave;
-
-    if (waveform == 0)
-    {
-        for (int i = 0; i < lanes; ++i)
-        {
-            float phase = sinePhase[(size_t) i] + frequency[(size_t) i] * sineInverseSampleRate;
-            phase = phase >= 1.0f ? phase - 1.0f : phase;
-            phase = phase < 0.0f ? phase + 1.0f : phase;
-            sinePhase[(size_t) i] = blend (on[i], phase, sinePhase[(size_t) i]);
-
-            // The approximation is run over the whole cycle on purpose: it sags in
-            // the second half and steps back at the wrap, which is part of the tone.
-            wave[(size_t) i] = juce::dsp::FastMathApproximations::sin (6.2831855f * phase);
-        }
-    }
-    else
-    {
-        for (int i = 0; i < lanes; ++i)
-        {
-            const auto lane = (size_t) i;
-            const float dt = frequency[lane] / sawSampleRate;
-
-            // The ramp runs half a cycle ahead of the phase, so a fresh oscillator starts at 0 rising.
-            const float shifted = sawPhase[lane] + 0.5f;
-            const float t = shifted - (float) (juce::int32) shifted;
-            const float naive = 2.0f * t - 1.0f;
-
-            // Two-sample polynomial correction of the step.
-            const float xStart = t / dt;
-            const float xEnd = (t - 1.0f) / dt;
-            const float startCorrection = 2.0f * xStart - xStart * xStart - 1.0f;
-            const float endCorrection = xEnd * xEnd + 2.0f * xEnd + 1.0f;
-            const float correction = dt > t ? startCorrection : (t + dt > 1.0f ? endCorrection : 0.0f);
-            const float s = naive - correction;
-
-            const float advanced = sawPhase[lane] + dt;
-            const float wrapped = advanced >= 1.0f ? advanced - 1.0f : advanced;
-            const float y = (s - sawPrevious[lane]) + 0.9997f * sawDcState[lane];
-
-            sawPhase[lane] = blend (on[i], wrapped, sawPhase[lane]);
-            sawPrevious[lane] = blend (on[i], s, sawPrevious[lane]);
-            sawDcState[lane] = blend (on[i], y, sawDcState[lane]);
-            wave[lane] = y;
-        }
-    }
-
     tube.updateIfNeeded();
 
-    for (int i = 0; i < lanes; ++i)
+    // Local copies, so that the stores to out cannot alias them.
+    const auto on = laneOn;
+    const TubeCurve curve = tube;
+
+    // The samples go in runs over which every lane's frequency holds: a run
+    // starts at a drift draw or, when the pitch follows the envelope, at every
+    // sample. Inside a run the oscillators' state stays in registers.
+    for (int start = 0; start < numSamples;)
     {
-        const auto lane = (size_t) i;
-        const auto step = tubeStep (tube, wave[lane], hpPrevIn[lane], hpPrevOut[lane], dcPrevIn[lane], dcPrevOut[lane]);
-        hpPrevIn[lane] = blend (on[i], step.hpPrevIn, hpPrevIn[lane]);
-        hpPrevOut[lane] = blend (on[i], step.hpPrevOut, hpPrevOut[lane]);
-        dcPrevIn[lane] = blend (on[i], step.dcPrevIn, dcPrevIn[lane]);
-        dcPrevOut[lane] = blend (on[i], step.dcPrevOut, dcPrevOut[lane]);
-        out[i] = blend (on[i], step.out, 0.0f);
+        // Each lane draws a new drift on every 64th sample it plays. Between
+        // draws only the counters move; the lanes are looked at one by one when
+        // the next draw is due, or when lanes were switched on or off.
+        bool refresh = lanesChanged;
+        int runLength = 0;
+
+        if (samplesToDraw == 0 || lanesChanged)
+        {
+            juce::int32 soonest = 64;
+
+            for (size_t i = 0; i < (size_t) lanes; ++i)
+            {
+                if (on[i] == 0)
+                    continue;
+
+                if (driftCounter[i] >= 63)
+                {
+                    driftCounter[i] = 0;
+                    drift[i] = (random[i].nextFloat() - 0.5f) * 0.1f;
+                }
+                else
+                {
+                    ++driftCounter[i];
+                }
+
+                soonest = juce::jmin (soonest, 63 - driftCounter[i]);
+            }
+
+            samplesToDraw = soonest;
+            lanesChanged = false;
+            refresh = true;
+            runLength = 1;
+        }
+
+        const int plainSamples = perSample ? 1 - runLength
+                                           : juce::jmin ((int) samplesToDraw, numSamples - start - runLength);
+
+        for (size_t i = 0; i < (size_t) lanes; ++i)
+            driftCounter[i] += on[i] & plainSamples;
+
+        samplesToDraw -= plainSamples;
+        runLength += plainSamples;
+
+        // A lane's frequency follows its note, which moves with the shared
+        // pitch, the spread and its drift.
+        const float p = perSample ? pitch[start] : pitch[0];
+        const float sp = perSample ? spread[start] : spread[0];
+
+        if (refresh || p != lastPitch || sp != lastSpread)
+        {
+            lastPitch = p;
+            lastSpread = sp;
+
+            for (size_t i = 0; i < (size_t) lanes; ++i)
+            {
+                const float note = (p + detune[i]) + spreadFactor[i] * sp + drift[i];
+
+                if (on[i] != 0 && note != frequencyNote[i])
+                {
+                    frequencyNote[i] = note;
+                    frequency[i] = juce::jlimit (20.0f, 15000.0f, noteToHz (note));
+                }
+            }
+        }
+
+        jassert (runLength <= maxRunLength);
+        auto tubeLanes = tubeState;
+        FloatLanes laneOut[maxRunLength];
+
+        // The lanes that are off run along in the registers, but give 0 and
+        // get their state back at the end of the run.
+        const auto shapeLanes = [&] (FloatLanes wave, int i)
+        {
+            FloatLanes shaped;
+            laneOut[i] = select (on, tubeStep (curve, wave, tubeLanes, shaped), FloatLanes {});
+        };
+
+        if (waveform == 0)
+        {
+            const FloatLanes step = frequency * sineInverseSampleRate;
+            auto phase = sinePhase;
+
+            for (int i = 0; i < runLength; ++i)
+            {
+                phase = phase + step;
+                phase = select (phase >= 1.0f, phase - 1.0f, phase);
+                phase = select (phase < 0.0f, phase + 1.0f, phase);
+
+                // The approximation is run over the whole cycle on purpose: it sags in
+                // the second half and steps back at the wrap, which is part of the tone.
+                FloatLanes wave;
+
+                for (int lane = 0; lane < lanes; ++lane)
+                    wave[lane] = juce::dsp::FastMathApproximations::sin (6.2831855f * phase[lane]);
+
+                shapeLanes (wave, i);
+            }
+
+            sinePhase = select (on, phase, sinePhase);
+        }
+        else
+        {
+            const FloatLanes dt = frequency / sawSampleRate;
+            auto phase = sawPhase;
+            auto previous = sawPrevious;
+            auto dcState = sawDcState;
+
+            for (int i = 0; i < runLength; ++i)
+            {
+                // The ramp runs half a cycle ahead of the phase, so a fresh oscillator starts at 0 rising.
+                const FloatLanes shifted = phase + 0.5f;
+                const FloatLanes t = shifted - __builtin_convertvector (__builtin_convertvector (shifted, MaskLanes), FloatLanes);
+                const FloatLanes naive = 2.0f * t - 1.0f;
+
+                // Two-sample polynomial correction of the step.
+                const FloatLanes xStart = t / dt;
+                const FloatLanes xEnd = (t - 1.0f) / dt;
+                const FloatLanes startCorrection = 2.0f * xStart - xStart * xStart - 1.0f;
+                const FloatLanes endCorrection = xEnd * xEnd + 2.0f * xEnd + 1.0f;
+                const FloatLanes correction = select (dt > t, startCorrection,
+                                                      select (t + dt > 1.0f, endCorrection, FloatLanes {}));
+                const FloatLanes s = naive - correction;
+
+                const FloatLanes advanced = phase + dt;
+                phase = select (advanced >= 1.0f, advanced - 1.0f, advanced);
+                const FloatLanes y = (s - previous) + 0.9997f * dcState;
+                previous = s;
+                dcState = y;
+
+                shapeLanes (y, i);
+            }
+
+            sawPhase = select (on, phase, sawPhase);
+            sawPrevious = select (on, previous, sawPrevious);
+            sawDcState = select (on, dcState, sawDcState);
+        }
+
+        mixRun (laneOut, runLength, gain, out + start);
+
+        tubeState.hpPrevIn = select (on, tubeLanes.hpPrevIn, tubeState.hpPrevIn);
+        tubeState.hpPrevOut = select (on, tubeLanes.hpPrevOut, tubeState.hpPrevOut);
+        tubeState.dcPrevIn = select (on, tubeLanes.dcPrevIn, tubeState.dcPrevIn);
+        tubeState.dcPrevOut = select (on, tubeLanes.dcPrevOut, tubeState.dcPrevOut);
+
+        start += runLength;
     }
 }

@@ -38,45 +38,90 @@ struct TubeCurve
     float normalise = 0.0f;
 };
 
-// One sample through the curve, an inner high-pass limited only on its lower
-// side and an output DC blocker: the new filter states and the output. Written
-// without branches so the oscillator bank runs it on all eight lanes at once.
-struct TubeStep
+// The hot loops are built twice, for AVX2 and for any x86-64, and the better
+// one is picked at load time: eight lanes then fill one AVX register, and the
+// scalar stages get three-operand instructions. Neither build uses fused
+// multiply-adds, so both give the same samples. Clang names its clones apart
+// from the plain symbol that other files call, so only GCC builds get them.
+#if defined (__x86_64__) && defined (__GNUC__) && ! defined (__clang__) && ! defined (__APPLE__)
+ #define MURMEX2_AVX2_CLONES __attribute__ ((target_clones ("avx2", "default")))
+#else
+ #define MURMEX2_AVX2_CLONES
+#endif
+
+// Eight float lanes in one value: the swarm's oscillators side by side. The
+// compiler maps it to one AVX register, or to two SSE registers where AVX is
+// missing. Comparisons give lane masks (all bits set where true).
+using FloatLanes = float __attribute__ ((vector_size (32)));
+using MaskLanes = juce::int32 __attribute__ ((vector_size (32)));
+
+// The few operations the tube needs, for one sample and for eight lanes, so one
+// description of the curve serves both.
+inline float select (bool mask, float a, float b) noexcept                { return mask ? a : b; }
+inline float magnitudeOf (float x) noexcept                               { return std::abs (x); }
+inline float squareRoot (float x) noexcept                                { return std::sqrt (x); }
+
+inline FloatLanes select (MaskLanes mask, FloatLanes a, FloatLanes b) noexcept
 {
-    float shaped, hpPrevIn, hpPrevOut, dcPrevIn, dcPrevOut, out;
+    // Bitwise, so a lane that is not selected can hold anything, NaN included.
+    return (FloatLanes) (((MaskLanes) a & mask) | ((MaskLanes) b & ~mask));
+}
+
+inline FloatLanes magnitudeOf (FloatLanes x) noexcept
+{
+    return (FloatLanes) ((MaskLanes) x & 0x7fffffff);
+}
+
+inline FloatLanes squareRoot (FloatLanes x) noexcept
+{
+    FloatLanes r;
+
+    for (int i = 0; i < 8; ++i)
+        r[i] = std::sqrt (x[i]);
+
+    return r;
+}
+
+// The running state of a tube stage: its inner high-pass and output DC blocker.
+template <typename T>
+struct TubeState
+{
+    T hpPrevIn, hpPrevOut, dcPrevIn, dcPrevOut;
 };
 
-inline TubeStep tubeStep (const TubeCurve& c, float x, float hpPrevIn, float hpPrevOut, float dcPrevIn, float dcPrevOut) noexcept
+// One sample through the curve, an inner high-pass limited only on its lower
+// side and an output DC blocker. Written without branches so the same steps run
+// on one sample of the output stage and on all eight oscillator lanes at once.
+// Returns the output; shaped receives the curve's value before the filters.
+template <typename T>
+inline T tubeStep (const TubeCurve& c, T x, TubeState<T>& s, T& shaped) noexcept
 {
-    const float u = x * c.inputGain * c.drive;
-    const bool positive = u >= 0.0f;
+    const T u = x * c.inputGain * c.drive;
+    const auto positive = u >= 0.0f;
 
     // Square root of the magnitude, with a dead zone around zero.
-    const float root = positive ? (c.posLinear - u) * u + c.posConstant
-                                : c.negConstant - (c.negLinear + u) * u;
-    const float magnitude = std::abs (root);
-    const float fullRoot = std::sqrt (magnitude);
-    const float r = magnitude > 1.0e-9f ? fullRoot : 0.0f;
+    const T root = select (positive, (c.posLinear - u) * u + c.posConstant,
+                                     c.negConstant - (c.negLinear + u) * u);
+    const T magnitude = magnitudeOf (root);
+    const T r = select (magnitude > 1.0e-9f, squareRoot (magnitude), T {});
 
-    const float positiveArc = r + c.posOffset;
-    const float negativeArc = -(r + c.negOffset);
-    const float y = (positive ? positiveArc : negativeArc) * c.normalise;
+    const T positiveArc = r + c.posOffset;
+    const T negativeArc = -(r + c.negOffset);
+    const T y = select (positive, positiveArc, negativeArc) * c.normalise;
 
-    const float highPassed = (y - hpPrevIn + hpPrevOut) * c.hpCoefficient;
-    const bool floored = highPassed < -1.0f;
-    const float h = floored ? -1.0f : highPassed;
+    const T highPassed = (y - s.hpPrevIn + s.hpPrevOut) * c.hpCoefficient;
+    const auto floored = highPassed < -1.0f;
+    const T h = select (floored, T {} - 1.0f, highPassed);
 
-    TubeStep step;
-    step.shaped = y;
-    step.hpPrevIn = std::abs (y) > 1.0e-9f ? y : 0.0f;
-    const float keptOut = std::abs (h) > 1.0e-9f ? h : 0.0f;
-    step.hpPrevOut = floored ? -1.0f : keptOut;
+    shaped = y;
+    s.hpPrevIn = select (magnitudeOf (y) > 1.0e-9f, y, T {});
+    s.hpPrevOut = select (floored, T {} - 1.0f, select (magnitudeOf (h) > 1.0e-9f, h, T {}));
 
-    const float w = h * c.outputGain;
-    step.out = (w - dcPrevIn) + 0.995f * dcPrevOut;
-    step.dcPrevIn = w;
-    step.dcPrevOut = step.out;
-    return step;
+    const T w = h * c.outputGain;
+    const T out = (w - s.dcPrevIn) + 0.995f * s.dcPrevOut;
+    s.dcPrevIn = w;
+    s.dcPrevOut = out;
+    return out;
 }
 
 // A tube stage with its own state: the voice's output stage.
@@ -84,12 +129,12 @@ struct Tube : TubeCurve
 {
     float perform (float x) noexcept;
 
+    // The samples through the stage in place, the state held in registers.
+    void process (float* samples, int numSamples) noexcept;
+
     float lastOutput = 0.0f;
-    float dcPrevIn = 0.0f;
-    float dcPrevOut = 0.0f;
     float lastShaped = 0.0f;
-    float hpPrevIn = 0.0f;
-    float hpPrevOut = 0.0f;
+    TubeState<float> state {};
 };
 
 // The swarm: eight oscillators playing a sine or a band-limited sawtooth at
@@ -109,11 +154,14 @@ struct SwarmBank
     // Which oscillators play: on[i] is -1 (all bits set) for on, 0 for off.
     void setLanes (const juce::int32* on) noexcept;
 
-    // One sample of the oscillators that are on; the others stay frozen and
-    // give 0. Oscillator i plays at pitch + detune[i] + spreadFactor[i] * spread
-    // plus its drift; waveform 0 is the sine, anything else the sawtooth.
-    void process (float pitch, float spread, const float* detune, const float* spreadFactor,
-                  int waveform, float* out) noexcept;
+    // numSamples samples of the oscillators that are on, summed in oscillator
+    // order and scaled by gain; the others stay frozen. Oscillator i plays at
+    // pitch + detune[i] + spreadFactor[i] * spread plus its drift. With
+    // perSample set, pitch and spread hold a value for every sample (they follow
+    // the envelope); otherwise their first values hold for the whole call.
+    // Waveform 0 is the sine, anything else the sawtooth.
+    void render (const float* pitch, const float* spread, bool perSample, const float* detune,
+                 const float* spreadFactor, int waveform, float gain, float* out, int numSamples) noexcept;
 
     template <typename T>
     using Lanes = std::array<T, numOscillators>;
@@ -123,25 +171,22 @@ struct SwarmBank
     float sineSampleRate = 0.0f;
     float sineInverseSampleRate = 0.0f;
     float sawSampleRate = 0.0f;
-    alignas (32) Lanes<float> sinePhase {};
-    alignas (32) Lanes<float> sawPhase {};
-    alignas (32) Lanes<float> sawPrevious {};
-    alignas (32) Lanes<float> sawDcState {};
-    alignas (32) Lanes<float> drift {};
-    alignas (32) Lanes<juce::int32> driftCounter {};
-    alignas (32) Lanes<float> hpPrevIn {};
-    alignas (32) Lanes<float> hpPrevOut {};
-    alignas (32) Lanes<float> dcPrevIn {};
-    alignas (32) Lanes<float> dcPrevOut {};
+    FloatLanes sinePhase {};
+    FloatLanes sawPhase {};
+    FloatLanes sawPrevious {};
+    FloatLanes sawDcState {};
+    TubeState<FloatLanes> tubeState {};
+    Lanes<float> drift {};
+    Lanes<juce::int32> driftCounter {};
 
     // The frequency only moves when the pitch, the spread or the drift does, so
     // the exponential is evaluated on change, not on every sample.
-    alignas (32) Lanes<float> frequencyNote;
-    alignas (32) Lanes<float> frequency {};
+    Lanes<float> frequencyNote;
+    FloatLanes frequency {};
     float lastPitch = std::numeric_limits<float>::quiet_NaN();
     float lastSpread = std::numeric_limits<float>::quiet_NaN();
 
-    alignas (32) Lanes<juce::int32> laneOn { -1, -1, -1, -1, -1, -1, -1, -1 };
+    MaskLanes laneOn { -1, -1, -1, -1, -1, -1, -1, -1 };
     bool lanesChanged = true;
     juce::int32 samplesToDraw = 0;   // samples until some lane's next drift draw
 };

@@ -6,6 +6,145 @@ namespace
     constexpr std::array<float, 6> presetSpans { 0.0f, 0.58f, 1.01f, 1.29f, 1.73f, 2.3f };
 }
 
+LadderSample::LadderSample()
+{
+    // The same start as JUCE's filter: an unrealistic rate that prepare replaces.
+    setSampleRate (1000.0f);
+    setResonance (0.0f);
+    setDrive (1.2f);
+    setMode (Mode::LPF12);
+}
+
+void LadderSample::setMode (Mode newMode) noexcept
+{
+    if (newMode == mode)
+        return;
+
+    switch (newMode)
+    {
+        case Mode::LPF12: A = { 0.0f, 0.0f, 1.0f, 0.0f, 0.0f };   comp = 0.5f; break;
+        case Mode::HPF12: A = { 1.0f, -2.0f, 1.0f, 0.0f, 0.0f };  comp = 0.0f; break;
+        case Mode::BPF12: A = { 0.0f, 0.0f, -1.0f, 1.0f, 0.0f };  comp = 0.5f; break;
+        case Mode::LPF24: A = { 0.0f, 0.0f, 0.0f, 0.0f, 1.0f };   comp = 0.5f; break;
+        case Mode::HPF24: A = { 1.0f, -4.0f, 6.0f, -4.0f, 1.0f }; comp = 0.0f; break;
+        case Mode::BPF24: A = { 0.0f, 0.0f, 1.0f, -2.0f, 1.0f };  comp = 0.5f; break;
+        default: jassertfalse; break;
+    }
+
+    for (auto& a : A)
+        a *= 1.2f;
+
+    mode = newMode;
+    reset();
+}
+
+void LadderSample::prepare (const juce::dsp::ProcessSpec& processSpec)
+{
+    setSampleRate ((float) processSpec.sampleRate);
+    reset();
+}
+
+void LadderSample::reset() noexcept
+{
+    state.fill (0.0f);
+    cutoffTransformSmoother.setCurrentAndTargetValue (cutoffTransformSmoother.getTargetValue());
+    scaledResonanceSmoother.setCurrentAndTargetValue (scaledResonanceSmoother.getTargetValue());
+}
+
+void LadderSample::setCutoffFrequencyHz (float newCutoff) noexcept
+{
+    jassert (newCutoff > 0.0f);
+    cutoffFreqHz = newCutoff;
+    updateCutoffFreq();
+}
+
+void LadderSample::setResonance (float newResonance) noexcept
+{
+    jassert (newResonance >= 0.0f && newResonance <= 1.0f);
+    resonance = newResonance;
+    updateResonance();
+}
+
+void LadderSample::setDrive (float newDrive) noexcept
+{
+    jassert (newDrive >= 1.0f);
+    drive = newDrive;
+    gain = std::pow (drive, (float) -2.642) * (float) 0.6103 + (float) 0.3903;
+    drive2 = drive * (float) 0.04 + (float) 0.96;
+    gain2 = std::pow (drive2, (float) -2.642) * (float) 0.6103 + (float) 0.3903;
+}
+
+void LadderSample::setSampleRate (float newValue) noexcept
+{
+    jassert (newValue > 0.0f);
+    cutoffFreqScaler = (float) (-2.0 * juce::MathConstants<double>::pi) / newValue;
+    cutoffTransformSmoother.reset (newValue, 0.05f);
+    scaledResonanceSmoother.reset (newValue, 0.05f);
+    updateCutoffFreq();
+}
+
+void LadderSample::updateCutoffFreq() noexcept
+{
+    cutoffTransformSmoother.setTargetValue (std::exp (cutoffFreqHz * cutoffFreqScaler));
+}
+
+void LadderSample::updateResonance() noexcept
+{
+    scaledResonanceSmoother.setTargetValue (juce::jmap (resonance, 0.1f, 1.0f));
+}
+
+forcedinline float LadderSample::processWith (float x, float a1, float scaledResonance, State& s) const noexcept
+{
+    const auto g = a1 * -1.0f + 1.0f;
+    const auto b0 = g * (float) 0.76923076923;
+    const auto b1 = g * (float) 0.23076923076;
+
+    const auto dx = gain * saturationLUT (drive * x);
+    const auto a = dx + scaledResonance * -4.0f * (gain2 * saturationLUT (drive2 * s[4]) - dx * comp);
+
+    const auto b = b1 * s[0] + a1 * s[1] + b0 * a;
+    const auto c = b1 * s[1] + a1 * s[2] + b0 * b;
+    const auto d = b1 * s[2] + a1 * s[3] + b0 * c;
+    const auto e = b1 * s[3] + a1 * s[4] + b0 * d;
+
+    s = { a, b, c, d, e };
+    return a * A[0] + b * A[1] + c * A[2] + d * A[3] + e * A[4];
+}
+
+float LadderSample::processNextSample (float x) noexcept
+{
+    process (&x, 1);
+    return x;
+}
+
+MURMEX2_AVX2_CLONES
+void LadderSample::process (float* samples, int numSamples) noexcept
+{
+    auto s = state;
+
+    if (cutoffTransformSmoother.isSmoothing() || scaledResonanceSmoother.isSmoothing())
+    {
+        for (int i = 0; i < numSamples; ++i)
+        {
+            const float a1 = cutoffTransformSmoother.getNextValue();
+            const float scaledResonance = scaledResonanceSmoother.getNextValue();
+            samples[i] = processWith (samples[i], a1, scaledResonance, s);
+        }
+    }
+    else
+    {
+        // Both ramps have arrived: their values hold for the whole run.
+        const float a1 = cutoffTransformSmoother.getTargetValue();
+        const float scaledResonance = scaledResonanceSmoother.getTargetValue();
+
+        for (int i = 0; i < numSamples; ++i)
+            samples[i] = processWith (samples[i], a1, scaledResonance, s);
+    }
+
+    state = s;
+}
+
+//==============================================================================
 bool SynthVoice::canPlaySound (juce::SynthesiserSound* sound)
 {
     return dynamic_cast<SynthSound*> (sound) != nullptr;
@@ -144,20 +283,6 @@ void SynthVoice::updateActiveOscillators() noexcept
     }
 }
 
-float SynthVoice::mixOscillators() noexcept
-{
-    alignas (32) std::array<float, 8> out;
-    oscillators.process (currentPitch, currentSpread, detune.data(), spreadFactor.data(), waveform, out.data());
-
-    // Summed in oscillator order; a lane that is off gives exactly 0.
-    float sum = 0.0f;
-
-    for (const float x : out)
-        sum += x;
-
-    return sum * mixGain;
-}
-
 float SynthVoice::cutoffHz (float env) noexcept
 {
     float n;
@@ -210,46 +335,82 @@ void SynthVoice::renderNextBlock (juce::AudioBuffer<float>& outputBuffer, int st
     const bool swarmFollowsEnvelope = swarmFilterControl == 0 && envelopeMovesFilter && ! releaseHeld;
     const bool cutoffFollowsEnvelope = swarmFilterControl != 0 && envelopeMovesFilter;
 
-    for (int i = 0; i < numSamples; ++i)
+    const auto setCutoff = [this] (float env)
     {
-        const float env = envelope.getNextSample();
+        const float cutoff = cutoffHz (env);
 
-        if (swarmFollowsEnvelope || i == 0)
-            updateSwarm (env);
-
-        const float mix = mixOscillators();
-
-        if (cutoffFollowsEnvelope || i == 0)
+        if (cutoff != lastCutoffHz)
         {
-            const float cutoff = cutoffHz (env);
+            ladder.setCutoffFrequencyHz (cutoff);
+            lastCutoffHz = cutoff;
+        }
+    };
 
-            if (cutoff != lastCutoffHz)
-            {
-                ladder.setCutoffFrequencyHz (cutoff);
-                lastCutoffHz = cutoff;
-            }
+    // No stage feeds back into an earlier one, so each runs over a stretch of
+    // samples before the next takes it: the same samples as one sample through
+    // the whole chain at a time, with every stage's state kept in registers.
+    constexpr int stretch = 128;
+
+    for (int start = 0; start < numSamples; start += stretch)
+    {
+        const int n = juce::jmin (stretch, numSamples - start);
+        float* x = left + start;
+        float env[stretch], pitch[stretch], spread[stretch];
+
+        for (int i = 0; i < n; ++i)
+            env[i] = envelope.getNextSample();
+
+        for (int i = 0; i < (swarmFollowsEnvelope ? n : 1); ++i)
+        {
+            if (swarmFollowsEnvelope || start == 0)
+                updateSwarm (env[i]);
+
+            pitch[i] = currentPitch;
+            spread[i] = currentSpread;
         }
 
-        float x = ladder.processNextSample (mix);
-        x = toneLowPass.processSample (x);
-        x = bassPeak.processSample (x);
-        x = outputTube.perform (x);
-        x = x * gainFactor;
+        oscillators.render (pitch, spread, swarmFollowsEnvelope, detune.data(), spreadFactor.data(),
+                            waveform, mixGain, x, n);
 
-        const float y = env * x;
-        left[i] = y;
+        if (cutoffFollowsEnvelope)
+        {
+            for (int i = 0; i < n; ++i)
+            {
+                setCutoff (env[i]);
+                x[i] = ladder.processNextSample (x[i]);
+            }
+        }
+        else
+        {
+            if (start == 0)
+                setCutoff (env[0]);
+
+            ladder.process (x, n);
+        }
+
+        float* channels[] = { x };
+        juce::dsp::AudioBlock<float> block (channels, 1, (size_t) n);
+        toneLowPass.process (juce::dsp::ProcessContextReplacing<float> (block));
+        bassPeak.process (juce::dsp::ProcessContextReplacing<float> (block));
+        outputTube.process (x, n);
+
+        for (int i = 0; i < n; ++i)
+            x[i] = env[i] * (x[i] * gainFactor);
 
         if (right != left)
         {
-            const auto w = delayWriteIndex;
-            delayLine[(size_t) w] = y;
-            auto r = w - delaySamples;
+            for (int i = 0; i < n; ++i)
+            {
+                const auto w = delayWriteIndex;
+                delayLine[(size_t) w] = x[i];
+                auto r = w - delaySamples;
 
-            if (r < 0)
-                r += delaySize;
+                if (r < 0)
+                    r += delaySize;
 
-            right[i] = delayLine[(size_t) r];
-            delayWriteIndex = w + 1 == delaySize ? 0 : w + 1;
+                right[start + i] = delayLine[(size_t) r];
+                delayWriteIndex = w + 1 == delaySize ? 0 : w + 1;
+            }
         }
     }
 

@@ -14,15 +14,54 @@ public:
     bool appliesToChannel (int) override { return true; }
 };
 
-// JUCE's ladder low-pass, one sample at a time on channel 0.
-class LadderSample : public juce::dsp::LadderFilter<float>
+// JUCE's ladder low-pass, juce::dsp::LadderFilter, on one channel: the same
+// input saturation table, drive law, resonance mapping, cutoff and resonance
+// ramps and arithmetic, so it gives the same samples. It is rebuilt on JUCE's
+// own smoother and lookup table classes because JUCE's keeps its state out of
+// reach of a subclass, and calls out of line on every sample; here a run of
+// samples is filtered in one call with the state in registers.
+class LadderSample
 {
 public:
-    float processNextSample (float x) noexcept
-    {
-        updateSmoothers();
-        return processSample (x, 0);
-    }
+    using Mode = juce::dsp::LadderFilterMode;
+
+    LadderSample();
+
+    // Sets the sample rate and clears the state. Only one channel is ever
+    // processed, whatever the number of channels.
+    void prepare (const juce::dsp::ProcessSpec& processSpec);
+    void reset() noexcept;
+    void setMode (Mode newMode) noexcept;
+
+    // The cutoff (Hz, above 0), resonance (0..1) and drive (1 or more); cutoff
+    // and resonance ramp to their new values over 50 ms.
+    void setCutoffFrequencyHz (float newCutoff) noexcept;
+    void setResonance (float newResonance) noexcept;
+    void setDrive (float newDrive) noexcept;
+
+    // One sample: the ramps advance, then the filter runs.
+    float processNextSample (float x) noexcept;
+
+    // processNextSample on every sample, in place.
+    void process (float* samples, int numSamples) noexcept;
+
+private:
+    using State = std::array<float, 5>;
+
+    float processWith (float x, float a1, float scaledResonance, State& s) const noexcept;
+    void setSampleRate (float newValue) noexcept;
+    void updateCutoffFreq() noexcept;
+    void updateResonance() noexcept;
+
+    float drive = 1.0f, drive2 = 1.0f, gain = 1.0f, gain2 = 1.0f, comp = 0.0f;
+    State state {};
+    std::array<float, 5> A {};
+    juce::SmoothedValue<float> cutoffTransformSmoother, scaledResonanceSmoother;
+    juce::dsp::LookupTableTransform<float> saturationLUT { [] (float x) { return std::tanh (x); }, -5.0f, 5.0f, 128 };
+    float cutoffFreqHz = 200.0f;
+    float resonance = 0.0f;
+    float cutoffFreqScaler = 0.0f;
+    Mode mode = Mode::LPF24;
 };
 
 // The instrument's only voice: envelope, swarm, ladder and tone filters, output
@@ -52,7 +91,6 @@ public:
     void updateOscParam (float amount) noexcept;
     void updateSwarm (float env) noexcept;
     void updateActiveOscillators() noexcept;
-    float mixOscillators() noexcept;
     float cutoffHz (float env) noexcept;
 
     static constexpr std::array<juce::int32, 6> octRange { 12, 24, 36, 48, 60, 72 };

@@ -132,9 +132,10 @@ namespace
         float process (float pitch, int waveform)
         {
             const std::array<float, 8> none {};
-            std::array<float, 8> out;
-            bank.process (pitch, 0.0f, none.data(), none.data(), waveform, out.data());
-            return out[0];
+            const float spread = 0.0f;
+            float out;
+            bank.render (&pitch, &spread, false, none.data(), none.data(), waveform, 1.0f, &out, 1);
+            return out;
         }
 
         SwarmBank bank;
@@ -232,6 +233,122 @@ TEST (SwarmBank, SawtoothAboveTheSampleRateStaysBounded)
         ASSERT_TRUE (std::isfinite (osc.process (140.0f, 1)));
 }
 
+TEST (SwarmBank, LongRunsGiveTheSameSamplesAsOneSampleAtATime)
+{
+    // The bank keeps its lanes in registers over runs of samples; a run must not
+    // change a single bit against the same samples asked for one by one, across
+    // drift draws, a pitch that moves per sample and lanes switched mid-way.
+    struct Case { int waveform; bool perSample; };
+    const Case cases[] = { { 1, false }, { 0, false }, { 1, true }, { 0, true } };
+
+    for (const auto& c : cases)
+    {
+        SwarmBank whole, single;
+
+        for (auto* bank : { &whole, &single })
+        {
+            bank->prepare (48000.0);
+            bank->seedDrift (5);
+        }
+
+        constexpr int n = 700;
+        std::array<float, n> pitch, spread, wholeOut, singleOut;
+
+        for (int i = 0; i < n; ++i)
+        {
+            pitch[(size_t) i] = c.perSample ? 57.0f + 0.01f * (float) i : 57.0f;
+            spread[(size_t) i] = c.perSample ? 0.002f * (float) i : 0.3f;
+        }
+
+        const std::array<float, 8> detune { 0.0f, 0.008f, 0.01f, 0.02f, 0.03f, 0.04f, 0.05f, 0.06f };
+        const std::array<float, 8> factor { 0.0f, 1.01f, 1.99f, 3.003f, 4.02f, 4.98f, 6.04f, 6.95f };
+        const std::array<juce::int32, 8> someOff { -1, 0, -1, -1, 0, -1, -1, -1 };
+
+        for (int half = 0; half < 2; ++half)
+        {
+            const int from = half * n / 2;
+
+            if (half == 1)
+            {
+                whole.setLanes (someOff.data());
+                single.setLanes (someOff.data());
+            }
+
+            whole.render (pitch.data() + from, spread.data() + from, c.perSample, detune.data(), factor.data(),
+                          c.waveform, 0.125f, wholeOut.data() + from, n / 2);
+
+            for (int i = from; i < from + n / 2; ++i)
+                single.render (pitch.data() + i, spread.data() + i, c.perSample, detune.data(), factor.data(),
+                               c.waveform, 0.125f, singleOut.data() + i, 1);
+        }
+
+        for (int i = 0; i < n; ++i)
+            ASSERT_EQ (wholeOut[(size_t) i], singleOut[(size_t) i]) << "waveform " << c.waveform << ", sample " << i;
+
+        EXPECT_EQ (whole.sawPhase[1], single.sawPhase[1]);
+        EXPECT_EQ (whole.tubeState.dcPrevOut[4], single.tubeState.dcPrevOut[4]);
+    }
+}
+
+TEST (Ladder, GivesJucesLadderFilterSamplesBitForBit)
+{
+    // Cutoff and resonance ramps, drive and every mode, against JUCE's own
+    // filter on the same input; the rebuilt ladder must not differ at all.
+    class JuceLadder : public juce::dsp::LadderFilter<float>
+    {
+    public:
+        float next (float x) { updateSmoothers(); return processSample (x, 0); }
+    };
+
+    using Mode = juce::dsp::LadderFilterMode;
+
+    for (auto mode : { Mode::LPF24, Mode::LPF12, Mode::HPF12, Mode::BPF12, Mode::HPF24, Mode::BPF24 })
+    {
+        JuceLadder reference;
+        LadderSample ladder;
+        const juce::dsp::ProcessSpec processSpec { 48000.0, 512, 2 };
+        reference.prepare (processSpec);
+        ladder.prepare (processSpec);
+        reference.setMode (mode);
+        ladder.setMode (mode);
+
+        juce::Random random (3);
+        std::array<float, 512> block;
+
+        for (int b = 0; b < 40; ++b)
+        {
+            const float cutoff = 30.0f + 15000.0f * random.nextFloat();
+            const float resonance = 0.98f * random.nextFloat();
+            const float drive = 1.0f + 9.0f * random.nextFloat();
+
+            reference.setCutoffFrequencyHz (cutoff);
+            reference.setResonance (resonance);
+            reference.setDrive (drive);
+            ladder.setCutoffFrequencyHz (cutoff);
+            ladder.setResonance (resonance);
+            ladder.setDrive (drive);
+
+            for (auto& x : block)
+                x = 2.0f * random.nextFloat() - 1.0f;
+
+            std::array<float, 512> expected;
+
+            for (size_t i = 0; i < block.size(); ++i)
+                expected[i] = reference.next (block[i]);
+
+            // Whole blocks and single samples take the two paths through the ladder.
+            if (b % 2 == 0)
+                ladder.process (block.data(), (int) block.size());
+            else
+                for (auto& x : block)
+                    x = ladder.processNextSample (x);
+
+            for (size_t i = 0; i < block.size(); ++i)
+                ASSERT_EQ (block[i], expected[i]) << "mode " << (int) mode << ", block " << b << ", sample " << i;
+        }
+    }
+}
+
 //==============================================================================
 TEST (SwarmLaw, PitchFollowsNoteFloorRangeAndRibbon)
 {
@@ -321,6 +438,18 @@ TEST (SwarmLaw, NoteOffFreezesPitchAndSpreadUntilTheNextNote)
     EXPECT_FLOAT_EQ (fx.voice().currentSpread, 0.5f);
 }
 
+namespace
+{
+    // One sample of the voice's oscillator mix at its present pitch and spread.
+    float mixOneSample (SynthVoice& v)
+    {
+        float out;
+        v.oscillators.render (&v.currentPitch, &v.currentSpread, false, v.detune.data(), v.spreadFactor.data(),
+                              v.waveform, v.mixGain, &out, 1);
+        return out;
+    }
+}
+
 TEST (Mixing, CountsTheSwitchedOnOscillatorsAndFreezesTheOthers)
 {
     SynthVoice v;
@@ -330,33 +459,33 @@ TEST (Mixing, CountsTheSwitchedOnOscillatorsAndFreezesTheOthers)
     v.currentPitch = 60.0f;
 
     v.updateActiveOscillators();
-    v.mixOscillators();
+    mixOneSample (v);
     EXPECT_EQ (v.activeCount, 7);
     EXPECT_FLOAT_EQ (v.mixGain, 1.0f / 7.0f);
 
     const float frozenPhase = v.oscillators.sawPhase[2];
     const float runningPhase = v.oscillators.sawPhase[3];
     for (int i = 0; i < 100; ++i)
-        v.mixOscillators();
+        mixOneSample (v);
     EXPECT_EQ (v.oscillators.sawPhase[2], frozenPhase);
     EXPECT_NE (v.oscillators.sawPhase[3], runningPhase);
 
     on = { true, false, false, false, false, false, false, false };
     v.updateActiveOscillators();
-    v.mixOscillators();
+    mixOneSample (v);
     EXPECT_EQ (v.activeCount, 1);
     EXPECT_FLOAT_EQ (v.mixGain, 1.0f);
 
     on = {};
     const float phase0 = v.oscillators.sawPhase[0];
     v.updateActiveOscillators();
-    EXPECT_EQ (v.mixOscillators(), 0.0f);
+    EXPECT_EQ (mixOneSample (v), 0.0f);
     EXPECT_EQ (v.mixGain, 0.0f);
     EXPECT_EQ (v.oscillators.sawPhase[0], phase0) << "no oscillator advances when all are off";
 
     on[2] = true;
     v.updateActiveOscillators();
-    v.mixOscillators();
+    mixOneSample (v);
     EXPECT_NE (v.oscillators.sawPhase[2], frozenPhase) << "switched back on, it continues where it stopped";
 }
 
