@@ -114,32 +114,6 @@ void TubeCurve::updateCoefficients() noexcept
     needsUpdate = false;
 }
 
-float Tube::perform (float x) noexcept
-{
-    process (&x, 1);
-    return x;
-}
-
-MURMEX2_AVX2_CLONES
-void Tube::process (float* samples, int numSamples) noexcept
-{
-    updateIfNeeded();
-
-    // Local copies, so that the stores to samples cannot alias the coefficients.
-    const TubeCurve curve = *this;
-    auto s = state;
-    float shaped = lastShaped;
-
-    for (int i = 0; i < numSamples; ++i)
-        samples[i] = tubeStep (curve, samples[i], s, shaped);
-
-    state = s;
-    lastShaped = shaped;
-
-    if (numSamples > 0)
-        lastOutput = samples[numSamples - 1];
-}
-
 //==============================================================================
 SwarmBank::SwarmBank()
 {
@@ -227,7 +201,8 @@ void SwarmBank::render (const float* pitch, const float* spread, bool perSample,
         }
 
         const int plainSamples = perSample ? 1 - runLength
-                                           : juce::jmin ((int) samplesToDraw, numSamples - start - runLength);
+                                           : juce::jmin ((int) samplesToDraw,
+                                                         juce::jmin (numSamples - start, maxRunLength) - runLength);
 
         for (size_t i = 0; i < (size_t) lanes; ++i)
             driftCounter[i] += on[i] & plainSamples;

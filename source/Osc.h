@@ -127,10 +127,18 @@ inline T tubeStep (const TubeCurve& c, T x, TubeState<T>& s, T& shaped) noexcept
 // A tube stage with its own state: the voice's output stage.
 struct Tube : TubeCurve
 {
-    float perform (float x) noexcept;
+    float perform (float x) noexcept
+    {
+        updateIfNeeded();
+        return performUpdated (x);
+    }
 
-    // The samples through the stage in place, the state held in registers.
-    void process (float* samples, int numSamples) noexcept;
+    // perform, for a loop that has brought the curve up to date beforehand.
+    float performUpdated (float x) noexcept
+    {
+        lastOutput = tubeStep (*this, x, state, lastShaped);
+        return lastOutput;
+    }
 
     float lastOutput = 0.0f;
     float lastShaped = 0.0f;

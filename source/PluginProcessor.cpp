@@ -259,6 +259,13 @@ void Murmex2AudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce
     {
         auto* samples = buffer.getWritePointer (ch);
 
+        // Up to 0.8 the clipper leaves the signal as it is, so a block that
+        // stays inside is not touched at all.
+        const auto range = juce::FloatVectorOperations::findMinAndMax (samples, numSamples);
+
+        if (range.getStart() >= -0.8f && range.getEnd() <= 0.8f)
+            continue;
+
         for (int i = 0; i < numSamples; ++i)
             samples[i] = softClip (samples[i]);
     }

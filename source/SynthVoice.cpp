@@ -6,8 +6,31 @@ namespace
     constexpr std::array<float, 6> presetSpans { 0.0f, 0.58f, 1.01f, 1.29f, 1.73f, 2.3f };
 }
 
+SaturationTable::SaturationTable()
+{
+    scaler = (float) (numPoints - 1) / (maxInput - minInput);
+    offset = -minInput * scaler;
+
+    for (int i = 0; i < numPoints; ++i)
+        table[(size_t) i] = std::tanh (juce::jlimit (minInput, maxInput, juce::jmap ((float) i, 0.0f, (float) (numPoints - 1), minInput, maxInput)));
+
+    table[(size_t) numPoints] = table[(size_t) numPoints - 1];
+}
+
+namespace
+{
+    // The ladder's input saturation, the same for every instance.
+    const SaturationTable& saturationTable()
+    {
+        static const SaturationTable table;
+        return table;
+    }
+}
+
 LadderSample::LadderSample()
 {
+    core.saturation = &saturationTable();
+
     // The same start as JUCE's filter: an unrealistic rate that prepare replaces.
     setSampleRate (1000.0f);
     setResonance (0.0f);
@@ -22,16 +45,16 @@ void LadderSample::setMode (Mode newMode) noexcept
 
     switch (newMode)
     {
-        case Mode::LPF12: A = { 0.0f, 0.0f, 1.0f, 0.0f, 0.0f };   comp = 0.5f; break;
-        case Mode::HPF12: A = { 1.0f, -2.0f, 1.0f, 0.0f, 0.0f };  comp = 0.0f; break;
-        case Mode::BPF12: A = { 0.0f, 0.0f, -1.0f, 1.0f, 0.0f };  comp = 0.5f; break;
-        case Mode::LPF24: A = { 0.0f, 0.0f, 0.0f, 0.0f, 1.0f };   comp = 0.5f; break;
-        case Mode::HPF24: A = { 1.0f, -4.0f, 6.0f, -4.0f, 1.0f }; comp = 0.0f; break;
-        case Mode::BPF24: A = { 0.0f, 0.0f, 1.0f, -2.0f, 1.0f };  comp = 0.5f; break;
+        case Mode::LPF12: core.A = { 0.0f, 0.0f, 1.0f, 0.0f, 0.0f }; core.comp = 0.5f; break;
+        case Mode::HPF12: core.A = { 1.0f, -2.0f, 1.0f, 0.0f, 0.0f }; core.comp = 0.0f; break;
+        case Mode::BPF12: core.A = { 0.0f, 0.0f, -1.0f, 1.0f, 0.0f }; core.comp = 0.5f; break;
+        case Mode::LPF24: core.A = { 0.0f, 0.0f, 0.0f, 0.0f, 1.0f }; core.comp = 0.5f; break;
+        case Mode::HPF24: core.A = { 1.0f, -4.0f, 6.0f, -4.0f, 1.0f }; core.comp = 0.0f; break;
+        case Mode::BPF24: core.A = { 0.0f, 0.0f, 1.0f, -2.0f, 1.0f }; core.comp = 0.5f; break;
         default: jassertfalse; break;
     }
 
-    for (auto& a : A)
+    for (auto& a : core.A)
         a *= 1.2f;
 
     mode = newMode;
@@ -46,7 +69,7 @@ void LadderSample::prepare (const juce::dsp::ProcessSpec& processSpec)
 
 void LadderSample::reset() noexcept
 {
-    state.fill (0.0f);
+    core.state.fill (0.0f);
     cutoffTransformSmoother.setCurrentAndTargetValue (cutoffTransformSmoother.getTargetValue());
     scaledResonanceSmoother.setCurrentAndTargetValue (scaledResonanceSmoother.getTargetValue());
 }
@@ -68,10 +91,10 @@ void LadderSample::setResonance (float newResonance) noexcept
 void LadderSample::setDrive (float newDrive) noexcept
 {
     jassert (newDrive >= 1.0f);
-    drive = newDrive;
-    gain = std::pow (drive, (float) -2.642) * (float) 0.6103 + (float) 0.3903;
-    drive2 = drive * (float) 0.04 + (float) 0.96;
-    gain2 = std::pow (drive2, (float) -2.642) * (float) 0.6103 + (float) 0.3903;
+    core.drive = newDrive;
+    core.gain = std::pow (core.drive, (float) -2.642) * (float) 0.6103 + (float) 0.3903;
+    core.drive2 = core.drive * (float) 0.04 + (float) 0.96;
+    core.gain2 = std::pow (core.drive2, (float) -2.642) * (float) 0.6103 + (float) 0.3903;
 }
 
 void LadderSample::setSampleRate (float newValue) noexcept
@@ -93,55 +116,18 @@ void LadderSample::updateResonance() noexcept
     scaledResonanceSmoother.setTargetValue (juce::jmap (resonance, 0.1f, 1.0f));
 }
 
-forcedinline float LadderSample::processWith (float x, float a1, float scaledResonance, State& s) const noexcept
+bool LadderSample::isSteady() const noexcept
 {
-    const auto g = a1 * -1.0f + 1.0f;
-    const auto b0 = g * (float) 0.76923076923;
-    const auto b1 = g * (float) 0.23076923076;
-
-    const auto dx = gain * saturationLUT (drive * x);
-    const auto a = dx + scaledResonance * -4.0f * (gain2 * saturationLUT (drive2 * s[4]) - dx * comp);
-
-    const auto b = b1 * s[0] + a1 * s[1] + b0 * a;
-    const auto c = b1 * s[1] + a1 * s[2] + b0 * b;
-    const auto d = b1 * s[2] + a1 * s[3] + b0 * c;
-    const auto e = b1 * s[3] + a1 * s[4] + b0 * d;
-
-    s = { a, b, c, d, e };
-    return a * A[0] + b * A[1] + c * A[2] + d * A[3] + e * A[4];
+    return ! cutoffTransformSmoother.isSmoothing() && ! scaledResonanceSmoother.isSmoothing();
 }
 
-float LadderSample::processNextSample (float x) noexcept
+LadderCore LadderSample::steadyCore() const noexcept
 {
-    process (&x, 1);
-    return x;
-}
-
-MURMEX2_AVX2_CLONES
-void LadderSample::process (float* samples, int numSamples) noexcept
-{
-    auto s = state;
-
-    if (cutoffTransformSmoother.isSmoothing() || scaledResonanceSmoother.isSmoothing())
-    {
-        for (int i = 0; i < numSamples; ++i)
-        {
-            const float a1 = cutoffTransformSmoother.getNextValue();
-            const float scaledResonance = scaledResonanceSmoother.getNextValue();
-            samples[i] = processWith (samples[i], a1, scaledResonance, s);
-        }
-    }
-    else
-    {
-        // Both ramps have arrived: their values hold for the whole run.
-        const float a1 = cutoffTransformSmoother.getTargetValue();
-        const float scaledResonance = scaledResonanceSmoother.getTargetValue();
-
-        for (int i = 0; i < numSamples; ++i)
-            samples[i] = processWith (samples[i], a1, scaledResonance, s);
-    }
-
-    state = s;
+    // At rest a ramp gives its target on every sample.
+    auto steady = core;
+    steady.a1 = cutoffTransformSmoother.getTargetValue();
+    steady.scaledResonance = scaledResonanceSmoother.getTargetValue();
+    return steady;
 }
 
 //==============================================================================
@@ -203,14 +189,10 @@ void SynthVoice::prepareVoice (double sampleRate, int samplesPerBlock, int numOu
     ladder.prepare (processSpec);
     ladder.setMode (juce::dsp::LadderFilterMode::LPF24);
 
-    // Both corners stay below Nyquist at the lowest rates. The coefficients come
-    // first so that preparing sizes and clears the state for their order here,
-    // not on the audio thread's first sample.
+    // Both corners stay below Nyquist at the lowest rates.
     const float nyquistLimit = 0.5f * sr * 0.9f;
-    toneLowPass.coefficients = juce::dsp::IIR::Coefficients<float>::makeFirstOrderLowPass (sampleRate, juce::jmin (nyquistLimit, 5000.0f));
-    toneLowPass.prepare (processSpec);
-    bassPeak.coefficients = juce::dsp::IIR::Coefficients<float>::makePeakFilter (sampleRate, juce::jmin (nyquistLimit, 70.0f), 0.4f, 2.1f);
-    bassPeak.prepare (processSpec);
+    toneLowPass.setCoefficients (juce::dsp::IIR::Coefficients<float>::makeFirstOrderLowPass (sampleRate, juce::jmin (nyquistLimit, 5000.0f)));
+    bassPeak.setCoefficients (juce::dsp::IIR::Coefficients<float>::makePeakFilter (sampleRate, juce::jmin (nyquistLimit, 70.0f), 0.4f, 2.1f));
 
     gain.prepare (processSpec);
     gain.setRampDurationSeconds (0.0);
@@ -222,7 +204,7 @@ void SynthVoice::prepareVoice (double sampleRate, int samplesPerBlock, int numOu
     synthBuffer.setSize ((int) processSpec.numChannels, (int) processSpec.maximumBlockSize, false, true, true);
 
     delaySamples = juce::jmax (1, (juce::int32) (0.003f * sr));
-    delayLine.assign ((size_t) delaySamples + 2, 0.0f);
+    delayLine.assign ((size_t) (delaySamples + renderStretch), 0.0f);
     delayWriteIndex = 0;
 }
 
@@ -308,6 +290,71 @@ float SynthVoice::cutoffHz (float env) noexcept
     return cutoffNoteHz;
 }
 
+void SynthVoice::setCutoff (float env) noexcept
+{
+    const float cutoff = cutoffHz (env);
+
+    if (cutoff != lastCutoffHz)
+    {
+        ladder.setCutoffFrequencyHz (cutoff);
+        lastCutoffHz = cutoff;
+    }
+}
+
+namespace
+{
+    // One sample of the mix through the ladder, the tone filters and the output
+    // tube, scaled by volume and envelope.
+    template <typename Ladder>
+    forcedinline float filterChainSample (Ladder& ladder, FilterSection<1>& toneLowPass, FilterSection<2>& bassPeak,
+                                          Tube& outputTube, float x, float env, float gainFactor) noexcept
+    {
+        x = ladder.processNextSample (x);
+        x = toneLowPass.processSample (x);
+        x = bassPeak.processSample (x);
+        x = outputTube.performUpdated (x);
+        return env * (x * gainFactor);
+    }
+}
+
+// One sample at a time through the whole chain, so that the ladder's long
+// chain of dependent steps overlaps with the other stages' work.
+MURMEX2_AVX2_CLONES
+void SynthVoice::renderFilterChain (float* samples, const float* env, int numSamples, float gainFactor,
+                                    bool cutoffFollowsEnvelope) noexcept
+{
+    outputTube.updateIfNeeded();
+
+    if (cutoffFollowsEnvelope || ! ladder.isSteady())
+    {
+        for (int i = 0; i < numSamples; ++i)
+        {
+            if (cutoffFollowsEnvelope)
+                setCutoff (env[i]);
+
+            samples[i] = filterChainSample (ladder, toneLowPass.section, bassPeak.section, outputTube,
+                                            samples[i], env[i], gainFactor);
+        }
+
+        return;
+    }
+
+    // Nothing moves: every stage runs as a local copy in registers and hands
+    // its state back at the end.
+    auto ladderCore = ladder.steadyCore();
+    auto tone = toneLowPass.section;
+    auto peak = bassPeak.section;
+    auto tube = outputTube;
+
+    for (int i = 0; i < numSamples; ++i)
+        samples[i] = filterChainSample (ladderCore, tone, peak, tube, samples[i], env[i], gainFactor);
+
+    ladder.keepState (ladderCore);
+    toneLowPass.section = tone;
+    bassPeak.section = peak;
+    outputTube = tube;
+}
+
 void SynthVoice::renderNextBlock (juce::AudioBuffer<float>& outputBuffer, int startSample, int numSamples)
 {
     if (! isVoiceActive() || powerOn == 0)
@@ -335,27 +382,14 @@ void SynthVoice::renderNextBlock (juce::AudioBuffer<float>& outputBuffer, int st
     const bool swarmFollowsEnvelope = swarmFilterControl == 0 && envelopeMovesFilter && ! releaseHeld;
     const bool cutoffFollowsEnvelope = swarmFilterControl != 0 && envelopeMovesFilter;
 
-    const auto setCutoff = [this] (float env)
+    // No stage feeds back into an earlier one, so the envelope and the swarm
+    // each run over a stretch of samples before the filter chain takes it: the
+    // same samples as one sample through everything at a time, with each
+    // stage's state kept in registers.
+    for (int start = 0; start < numSamples; start += renderStretch)
     {
-        const float cutoff = cutoffHz (env);
-
-        if (cutoff != lastCutoffHz)
-        {
-            ladder.setCutoffFrequencyHz (cutoff);
-            lastCutoffHz = cutoff;
-        }
-    };
-
-    // No stage feeds back into an earlier one, so each runs over a stretch of
-    // samples before the next takes it: the same samples as one sample through
-    // the whole chain at a time, with every stage's state kept in registers.
-    constexpr int stretch = 128;
-
-    for (int start = 0; start < numSamples; start += stretch)
-    {
-        const int n = juce::jmin (stretch, numSamples - start);
-        float* x = left + start;
-        float env[stretch], pitch[stretch], spread[stretch];
+        const int n = juce::jmin (renderStretch, numSamples - start);
+        float env[renderStretch], pitch[renderStretch], spread[renderStretch], mono[renderStretch];
 
         for (int i = 0; i < n; ++i)
             env[i] = envelope.getNextSample();
@@ -370,47 +404,33 @@ void SynthVoice::renderNextBlock (juce::AudioBuffer<float>& outputBuffer, int st
         }
 
         oscillators.render (pitch, spread, swarmFollowsEnvelope, detune.data(), spreadFactor.data(),
-                            waveform, mixGain, x, n);
+                            waveform, mixGain, mono, n);
 
-        if (cutoffFollowsEnvelope)
-        {
-            for (int i = 0; i < n; ++i)
-            {
-                setCutoff (env[i]);
-                x[i] = ladder.processNextSample (x[i]);
-            }
-        }
-        else
-        {
-            if (start == 0)
-                setCutoff (env[0]);
+        if (start == 0 && ! cutoffFollowsEnvelope)
+            setCutoff (env[0]);
 
-            ladder.process (x, n);
-        }
-
-        float* channels[] = { x };
-        juce::dsp::AudioBlock<float> block (channels, 1, (size_t) n);
-        toneLowPass.process (juce::dsp::ProcessContextReplacing<float> (block));
-        bassPeak.process (juce::dsp::ProcessContextReplacing<float> (block));
-        outputTube.process (x, n);
-
-        for (int i = 0; i < n; ++i)
-            x[i] = env[i] * (x[i] * gainFactor);
+        renderFilterChain (mono, env, n, gainFactor, cutoffFollowsEnvelope);
+        std::copy (mono, mono + n, left + start);
 
         if (right != left)
         {
-            for (int i = 0; i < n; ++i)
-            {
-                const auto w = delayWriteIndex;
-                delayLine[(size_t) w] = x[i];
-                auto r = w - delaySamples;
+            // The stretch goes into the line first and comes out delaySamples
+            // later. The line holds a whole stretch beyond the delay, so no
+            // sample is overwritten before it has been read.
+            const auto w = delayWriteIndex;
+            const auto firstWrite = juce::jmin (n, delaySize - w);
+            std::copy (mono, mono + firstWrite, delayLine.data() + w);
+            std::copy (mono + firstWrite, mono + n, delayLine.data());
 
-                if (r < 0)
-                    r += delaySize;
+            auto r = w - delaySamples;
 
-                right[start + i] = delayLine[(size_t) r];
-                delayWriteIndex = w + 1 == delaySize ? 0 : w + 1;
-            }
+            if (r < 0)
+                r += delaySize;
+
+            const auto firstRead = juce::jmin (n, delaySize - r);
+            std::copy (delayLine.data() + r, delayLine.data() + r + firstRead, right + start);
+            std::copy (delayLine.data(), delayLine.data() + (n - firstRead), right + start + firstRead);
+            delayWriteIndex = (w + n) % delaySize;
         }
     }
 

@@ -14,12 +14,67 @@ public:
     bool appliesToChannel (int) override { return true; }
 };
 
+// The ladder's input saturation: tanh over ±5 in a table of 128 points read
+// with linear interpolation, built and read as juce::dsp::LookupTableTransform
+// builds and reads it. Its input limits are a plain min and max, which give
+// the same values and keep a NaN inside the table.
+struct SaturationTable
+{
+    SaturationTable();
+
+    float operator() (float x) const noexcept
+    {
+        const float index = scaler * juce::jmin (maxInput, juce::jmax (minInput, x)) + offset;
+        const auto i = (int) index;
+        const float f = index - (float) i;
+        return juce::jmap (f, table[(size_t) i], table[(size_t) i + 1]);
+    }
+
+    static constexpr float minInput = -5.0f, maxInput = 5.0f;
+    static constexpr int numPoints = 128;
+    float scaler = 0.0f, offset = 0.0f;
+    std::array<float, numPoints + 1> table {};   // the last point repeated, for the top end
+};
+
+// The arithmetic of JUCE's ladder low-pass (juce::dsp::LadderFilter) for one
+// channel with its cutoff and resonance ramps at a standstill: settings and
+// state as plain values, so that a loop can hold a copy in registers.
+struct LadderCore
+{
+    float processNextSample (float x) noexcept
+    {
+        auto& s = state;
+
+        const auto g = a1 * -1.0f + 1.0f;
+        const auto b0 = g * (float) 0.76923076923;
+        const auto b1 = g * (float) 0.23076923076;
+
+        const auto dx = gain * (*saturation) (drive * x);
+        const auto a = dx + scaledResonance * -4.0f * (gain2 * (*saturation) (drive2 * s[4]) - dx * comp);
+
+        const auto b = b1 * s[0] + a1 * s[1] + b0 * a;
+        const auto c = b1 * s[1] + a1 * s[2] + b0 * b;
+        const auto d = b1 * s[2] + a1 * s[3] + b0 * c;
+        const auto e = b1 * s[3] + a1 * s[4] + b0 * d;
+
+        s = { a, b, c, d, e };
+        return a * A[0] + b * A[1] + c * A[2] + d * A[3] + e * A[4];
+    }
+
+    float a1 = 0.0f;                 // the cutoff as a one-pole coefficient
+    float scaledResonance = 0.0f;
+    float drive = 1.0f, drive2 = 1.0f, gain = 1.0f, gain2 = 1.0f, comp = 0.0f;
+    std::array<float, 5> A {};       // how the stages mix into the output, by mode
+    std::array<float, 5> state {};
+    const SaturationTable* saturation = nullptr;
+};
+
 // JUCE's ladder low-pass, juce::dsp::LadderFilter, on one channel: the same
 // input saturation table, drive law, resonance mapping, cutoff and resonance
-// ramps and arithmetic, so it gives the same samples. It is rebuilt on JUCE's
-// own smoother and lookup table classes because JUCE's keeps its state out of
-// reach of a subclass, and calls out of line on every sample; here a run of
-// samples is filtered in one call with the state in registers.
+// ramps and arithmetic, so it gives the same samples. It is rebuilt, on JUCE's
+// own smoother class, because JUCE's filter keeps its state
+// out of reach of a subclass and calls out of line on every sample; this one
+// runs inline in the voice's loop.
 class LadderSample
 {
 public:
@@ -40,28 +95,78 @@ public:
     void setDrive (float newDrive) noexcept;
 
     // One sample: the ramps advance, then the filter runs.
-    float processNextSample (float x) noexcept;
+    float processNextSample (float x) noexcept
+    {
+        core.a1 = cutoffTransformSmoother.getNextValue();
+        core.scaledResonance = scaledResonanceSmoother.getNextValue();
+        return core.processNextSample (x);
+    }
 
-    // processNextSample on every sample, in place.
-    void process (float* samples, int numSamples) noexcept;
+    // While neither ramp moves, the filter is its core alone: a loop may run a
+    // copy of it (steadyCore) and give back the state it ends in (keepState).
+    bool isSteady() const noexcept;
+    LadderCore steadyCore() const noexcept;
+    void keepState (const LadderCore& ran) noexcept    { core.state = ran.state; }
 
 private:
-    using State = std::array<float, 5>;
-
-    float processWith (float x, float a1, float scaledResonance, State& s) const noexcept;
     void setSampleRate (float newValue) noexcept;
     void updateCutoffFreq() noexcept;
     void updateResonance() noexcept;
 
-    float drive = 1.0f, drive2 = 1.0f, gain = 1.0f, gain2 = 1.0f, comp = 0.0f;
-    State state {};
-    std::array<float, 5> A {};
+    LadderCore core;
     juce::SmoothedValue<float> cutoffTransformSmoother, scaledResonanceSmoother;
-    juce::dsp::LookupTableTransform<float> saturationLUT { [] (float x) { return std::tanh (x); }, -5.0f, 5.0f, 128 };
     float cutoffFreqHz = 200.0f;
     float resonance = 0.0f;
     float cutoffFreqScaler = 0.0f;
     Mode mode = Mode::LPF24;
+};
+
+// A section of JUCE's IIR filter in transposed direct form II, sample by
+// sample as juce::dsp::IIR::Filter computes it, for an order of 1 or 2 fixed
+// when compiling: plain values, so that it runs inline in the voice's loop.
+template <int order>
+struct FilterSection
+{
+    static_assert (order == 1 || order == 2, "first- or second-order sections only");
+
+    float processSample (float x) noexcept
+    {
+        const float out = (c[0] * x) + state[0];
+
+        if constexpr (order == 2)
+        {
+            state[0] = (c[1] * x) - (c[3] * out) + state[1];
+            state[1] = (c[2] * x) - (c[4] * out);
+        }
+        else
+        {
+            state[0] = (c[1] * x) - (c[2] * out);
+        }
+
+        return out;
+    }
+
+    std::array<float, 2 * order + 1> c {};   // JUCE's order: b0, b1 (, b2), a1 (, a2)
+    std::array<float, order> state {};
+};
+
+// One of the voice's fixed tone filters: its design from
+// juce::dsp::IIR::Coefficients and the section that runs it.
+template <int order>
+struct FixedFilter
+{
+    // Takes the design and clears the state.
+    void setCoefficients (juce::dsp::IIR::Coefficients<float>::Ptr newCoefficients)
+    {
+        jassert (newCoefficients->getFilterOrder() == (size_t) order);
+        coefficients = newCoefficients;
+        const auto* raw = coefficients->getRawCoefficients();
+        std::copy (raw, raw + section.c.size(), section.c.begin());
+        section.state = {};
+    }
+
+    juce::dsp::IIR::Coefficients<float>::Ptr coefficients;
+    FilterSection<order> section;
 };
 
 // The instrument's only voice: envelope, swarm, ladder and tone filters, output
@@ -92,6 +197,17 @@ public:
     void updateSwarm (float env) noexcept;
     void updateActiveOscillators() noexcept;
     float cutoffHz (float env) noexcept;
+
+    // Gives the ladder the cutoff for this envelope value when it has changed.
+    void setCutoff (float env) noexcept;
+
+    // The mix through the ladder, the tone filters, the output tube, the
+    // volume and the envelope, in place.
+    void renderFilterChain (float* samples, const float* env, int numSamples, float gainFactor,
+                            bool cutoffFollowsEnvelope) noexcept;
+
+    // The longest run of samples that each stage renders in one go.
+    static constexpr int renderStretch = 128;
 
     static constexpr std::array<juce::int32, 6> octRange { 12, 24, 36, 48, 60, 72 };
 
@@ -133,8 +249,8 @@ public:
     const bool* oscOn = nullptr;
     juce::dsp::Gain<float> gain;
     LadderSample ladder;
-    juce::dsp::IIR::Filter<float> toneLowPass;
-    juce::dsp::IIR::Filter<float> bassPeak;
+    FixedFilter<1> toneLowPass;
+    FixedFilter<2> bassPeak;
     std::vector<float> delayLine;
     juce::int32 delayWriteIndex = 0;
     juce::int32 delaySamples = 0;

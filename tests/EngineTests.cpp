@@ -262,22 +262,23 @@ TEST (SwarmBank, LongRunsGiveTheSameSamplesAsOneSampleAtATime)
 
         const std::array<float, 8> detune { 0.0f, 0.008f, 0.01f, 0.02f, 0.03f, 0.04f, 0.05f, 0.06f };
         const std::array<float, 8> factor { 0.0f, 1.01f, 1.99f, 3.003f, 4.02f, 4.98f, 6.04f, 6.95f };
-        const std::array<juce::int32, 8> someOff { -1, 0, -1, -1, 0, -1, -1, -1 };
+        // All on, some off, none on and some on again, 175 samples each.
+        const std::array<std::array<juce::int32, 8>, 4> phases { { { -1, -1, -1, -1, -1, -1, -1, -1 },
+                                                                   { -1, 0, -1, -1, 0, -1, -1, -1 },
+                                                                   {},
+                                                                   { 0, -1, 0, 0, -1, 0, 0, 0 } } };
+        constexpr int phaseLength = n / 4;
 
-        for (int half = 0; half < 2; ++half)
+        for (int phase = 0; phase < 4; ++phase)
         {
-            const int from = half * n / 2;
-
-            if (half == 1)
-            {
-                whole.setLanes (someOff.data());
-                single.setLanes (someOff.data());
-            }
+            const int from = phase * phaseLength;
+            whole.setLanes (phases[(size_t) phase].data());
+            single.setLanes (phases[(size_t) phase].data());
 
             whole.render (pitch.data() + from, spread.data() + from, c.perSample, detune.data(), factor.data(),
-                          c.waveform, 0.125f, wholeOut.data() + from, n / 2);
+                          c.waveform, 0.125f, wholeOut.data() + from, phaseLength);
 
-            for (int i = from; i < from + n / 2; ++i)
+            for (int i = from; i < from + phaseLength; ++i)
                 single.render (pitch.data() + i, spread.data() + i, c.perSample, detune.data(), factor.data(),
                                c.waveform, 0.125f, singleOut.data() + i, 1);
         }
@@ -299,6 +300,12 @@ TEST (Ladder, GivesJucesLadderFilterSamplesBitForBit)
     public:
         float next (float x) { updateSmoothers(); return processSample (x, 0); }
     };
+
+    const SaturationTable table;
+    const juce::dsp::LookupTableTransform<float> juceTable { [] (float x) { return std::tanh (x); }, -5.0f, 5.0f, 128 };
+
+    for (float x = -6.0f; x <= 6.0f; x += 1.0e-4f)
+        ASSERT_EQ (table (x), juceTable (x)) << "saturation of " << x;
 
     using Mode = juce::dsp::LadderFilterMode;
 
@@ -336,12 +343,8 @@ TEST (Ladder, GivesJucesLadderFilterSamplesBitForBit)
             for (size_t i = 0; i < block.size(); ++i)
                 expected[i] = reference.next (block[i]);
 
-            // Whole blocks and single samples take the two paths through the ladder.
-            if (b % 2 == 0)
-                ladder.process (block.data(), (int) block.size());
-            else
-                for (auto& x : block)
-                    x = ladder.processNextSample (x);
+            for (auto& x : block)
+                x = ladder.processNextSample (x);
 
             for (size_t i = 0; i < block.size(); ++i)
                 ASSERT_EQ (block[i], expected[i]) << "mode " << (int) mode << ", block " << b << ", sample " << i;
@@ -552,6 +555,26 @@ TEST (FixedFilters, CornersSitBelowNyquistAtEveryRate)
 }
 
 //==============================================================================
+TEST (FixedFilters, GiveJucesIirFilterSamplesBitForBit)
+{
+    using Coefficients = juce::dsp::IIR::Coefficients<float>;
+    juce::dsp::IIR::Filter<float> juceLowPass (Coefficients::makeFirstOrderLowPass (48000.0, 5000.0f));
+    juce::dsp::IIR::Filter<float> jucePeak (Coefficients::makePeakFilter (48000.0, 70.0f, 0.4f, 2.1f));
+    FixedFilter<1> lowPass;
+    FixedFilter<2> peak;
+    lowPass.setCoefficients (juceLowPass.coefficients);
+    peak.setCoefficients (jucePeak.coefficients);
+
+    juce::Random random (11);
+
+    for (int i = 0; i < 20000; ++i)
+    {
+        const float x = 2.0f * random.nextFloat() - 1.0f;
+        ASSERT_EQ (lowPass.section.processSample (x), juceLowPass.processSample (x)) << "sample " << i;
+        ASSERT_EQ (peak.section.processSample (x), jucePeak.processSample (x)) << "sample " << i;
+    }
+}
+
 TEST (Voice, RightChannelIsTheLeftDelayedThreeMilliseconds)
 {
     for (auto [rate, delay] : { std::pair { 44100.0, 132 }, { 48000.0, 144 }, { 8000.0, 24 } })
