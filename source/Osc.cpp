@@ -257,7 +257,7 @@ void SwarmBank::render (const float* pitch, const float* spread, bool perSample,
 
                 // The approximation is run over the whole cycle on purpose: it sags in
                 // the second half and steps back at the wrap, which is part of the tone.
-                FloatLanes wave;
+                FloatLanes wave {};
 
                 for (int lane = 0; lane < lanes; ++lane)
                     wave[lane] = juce::dsp::FastMathApproximations::sin (6.2831855f * phase[lane]);

@@ -74,7 +74,7 @@ inline FloatLanes magnitudeOf (FloatLanes x) noexcept
 
 inline FloatLanes squareRoot (FloatLanes x) noexcept
 {
-    FloatLanes r;
+    FloatLanes r {};
 
     for (int i = 0; i < 8; ++i)
         r[i] = std::sqrt (x[i]);

@@ -13,8 +13,8 @@ build="${MURMEX2_BUILD_DIR:-$top/build}"
 bench_src="$top/../shared/tools/lv2bench"
 peers=0
 [ "${1:-}" = "--peers" ] && { peers=1; shift; }
-rounds="${1:-5}"
-secs="${2:-20}"
+rounds="${1:-7}"
+secs="${2:-60}"
 
 for p in liblilv-dev lv2-dev valgrind; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" \
