@@ -16,8 +16,8 @@ public:
 
 // The ladder's input saturation: tanh over ±5 in a table of 128 points read
 // with linear interpolation, built and read as juce::dsp::LookupTableTransform
-// builds and reads it. Its input limits are a plain min and max, which give
-// the same values and keep a NaN inside the table.
+// builds and reads it. Its input limits are a plain min and max: the same
+// values, and a NaN input reads the table's first point, not outside it.
 struct SaturationTable
 {
     SaturationTable();
@@ -37,8 +37,8 @@ struct SaturationTable
 };
 
 // The arithmetic of JUCE's ladder low-pass (juce::dsp::LadderFilter) for one
-// channel with its cutoff and resonance ramps at a standstill: settings and
-// state as plain values, so that a loop can hold a copy in registers.
+// channel: its settings, the present cutoff and resonance and its state as
+// plain values, so that a loop can hold a copy in registers while the ramps rest.
 struct LadderCore
 {
     float processNextSample (float x) noexcept
