@@ -389,7 +389,8 @@ void SynthVoice::renderNextBlock (juce::AudioBuffer<float>& outputBuffer, int st
     for (int start = 0; start < numSamples; start += renderStretch)
     {
         const int n = juce::jmin (renderStretch, numSamples - start);
-        float env[renderStretch], pitch[renderStretch], spread[renderStretch], mono[renderStretch];
+        float* const mono = left + start;
+        float env[renderStretch], pitch[renderStretch], spread[renderStretch];
 
         for (int i = 0; i < n; ++i)
             env[i] = envelope.getNextSample();
@@ -410,7 +411,6 @@ void SynthVoice::renderNextBlock (juce::AudioBuffer<float>& outputBuffer, int st
             setCutoff (env[0]);
 
         renderFilterChain (mono, env, n, gainFactor, cutoffFollowsEnvelope);
-        std::copy (mono, mono + n, left + start);
 
         if (right != left)
         {
